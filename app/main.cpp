@@ -1,0 +1,5 @@
+#include "app/orvane_commentator.h"
+
+int main(int argc, char** argv) {
+  return RunCommentator(argc, argv);
+}

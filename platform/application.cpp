@@ -1,0 +1,79 @@
+#include "platform/application.h"
+
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <exception>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+ErrorSink& Sink() {
+  static ErrorSink sink;
+  return sink;
+}
+
+int g_signal_pipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+void SetErrorSink(ErrorSink sink) {
+  Sink() = std::move(sink);
+}
+
+void ReportError(const QString& message) {
+  if (Sink()) {
+    Sink()(message);
+    return;
+  }
+  QMessageBox::critical(nullptr, QApplication::applicationName(), message);
+}
+
+void ReportIoError(int error_number) {
+  ReportError(QString::fromLocal8Bit(std::strerror(error_number)));
+}
+
+CommentatorApplication::CommentatorApplication(int& argc, char** argv)
+    : QApplication(argc, argv) {}
+
+bool CommentatorApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ReportError(QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    ReportError(QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+void QuitOnTerminationSignals() {
+  if (g_signal_pipe[0] >= 0 ||
+      socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) {
+    return;
+  }
+  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
+    QApplication::quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}

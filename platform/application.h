@@ -1,0 +1,25 @@
+// The application object and the one path by which errors reach the user.
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+
+// Where error messages go: a message box normally; tests install a recorder
+// so nothing blocks.
+using ErrorSink = std::function<void(const QString& message)>;
+void SetErrorSink(ErrorSink sink);
+void ReportError(const QString& message);
+// An I/O error on a file that was open, in the system's words.
+void ReportIoError(int error_number);
+
+// An exception that escapes an event handler is shown and the loop goes on.
+class CommentatorApplication : public QApplication {
+ public:
+  CommentatorApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// SIGINT and SIGTERM end the program through the event loop, in the same
+// orderly way as the Exit command.
+void QuitOnTerminationSignals();

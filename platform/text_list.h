@@ -1,0 +1,38 @@
+// A list of single-byte text lines with a settable top line: the traffic log
+// and the quick-text list. Lines are kept as the bytes they were given and
+// shown one character per byte.
+#pragma once
+
+#include <QListWidget>
+
+#include <string>
+#include <string_view>
+
+class TextList : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit TextList(QWidget* parent = nullptr);
+
+  int LineCount() const { return count(); }
+  std::string Line(int index) const;
+  void AddLine(std::string_view text);
+  void RemoveFirstLine();
+  void Clear() { clear(); }
+
+  // The first visible line; setting it scrolls as far as the list allows.
+  int TopLine() const;
+  void SetTopLine(int index);
+
+  void SetLineHeight(int height);
+  int LineHeight() const { return line_height_; }
+  // The width the lines scroll across, whatever their text.
+  void SetHorizontalExtent(int width);
+  void SetColours(const QColor& background, const QColor& text);
+
+ private:
+  QSize LineSize() const { return QSize(horizontal_extent_, line_height_); }
+
+  int line_height_ = 13;
+  int horizontal_extent_ = -1;
+};

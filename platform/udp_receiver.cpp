@@ -1,0 +1,113 @@
+#include "platform/udp_receiver.h"
+
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Room for a burst of race data: tens of thousands of small records sent at
+// full speed arrive whole instead of overflowing the default buffer.
+constexpr int kReceiveBufferRequest = 32 * 1024 * 1024;
+
+void EnlargeReceiveBuffer(int fd) {
+  int size = kReceiveBufferRequest;
+  // As root the kernel's cap can be passed; otherwise it is capped at rmem_max.
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  }
+}
+
+}  // namespace
+
+UdpReceiver::UdpReceiver(QObject* parent) : QObject(parent) {}
+
+UdpReceiver::~UdpReceiver() {
+  Close();
+}
+
+bool UdpReceiver::Open(quint16 port) {
+  if (IsOpen()) {
+    return true;
+  }
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return false;
+  }
+  const int on = 1;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(port);
+  if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    ::close(fd);
+    return false;
+  }
+  EnlargeReceiveBuffer(fd);
+  fd_ = fd;
+  notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &UdpReceiver::DataAvailable);
+  return true;
+}
+
+void UdpReceiver::Close() {
+  if (!IsOpen()) {
+    return;
+  }
+  delete notifier_;
+  notifier_ = nullptr;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+quint16 UdpReceiver::LocalPort() const {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (!IsOpen() || getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return 0;
+  }
+  return ntohs(local.sin_port);
+}
+
+bool UdpReceiver::Receive(Datagram& out) {
+  if (!IsOpen()) {
+    return false;
+  }
+  sockaddr_in sender{};
+  socklen_t sender_length = sizeof sender;
+  // MSG_TRUNC makes the kernel report the datagram's real length, so an
+  // oversized one is recognised; it has been taken off the queue either way.
+  const ssize_t length = recvfrom(fd_, out.bytes, sizeof out.bytes, MSG_TRUNC | MSG_DONTWAIT,
+                                  reinterpret_cast<sockaddr*>(&sender), &sender_length);
+  if (length < 0 || static_cast<std::size_t>(length) > sizeof out.bytes ||
+      sender.sin_family != AF_INET) {
+    return false;
+  }
+  out.size = static_cast<std::size_t>(length);
+  char dotted[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &sender.sin_addr, dotted, sizeof dotted);
+  out.sender = dotted;
+  return true;
+}
+
+bool UdpReceiver::HasPendingData() const {
+  if (!IsOpen()) {
+    return false;
+  }
+  pollfd pending{fd_, POLLIN, 0};
+  return poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN);
+}
+
+int UdpReceiver::ReceiveBufferSize() const {
+  int size = 0;
+  socklen_t length = sizeof size;
+  if (!IsOpen() || getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, &length) != 0) {
+    return 0;
+  }
+  return size;
+}

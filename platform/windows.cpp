@@ -1,0 +1,73 @@
+#include "platform/windows.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+QString FaceFamily(Face face) {
+  switch (face) {
+    case Face::kTerminal:
+      return QStringLiteral("Terminus (TTF)");
+    case Face::kLcdD:
+      return QStringLiteral("DSEG7 Classic");
+    case Face::kMsSansSerif:
+      break;
+  }
+  return QStringLiteral("DejaVu Sans");
+}
+
+QFont DesignFont(Face face, int pixel_height, bool bold, bool italic) {
+  QFont font(FaceFamily(face));
+  font.setPixelSize(pixel_height);
+  font.setBold(bold);
+  font.setItalic(italic);
+  if (face == Face::kTerminal) {
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+  }
+  return font;
+}
+
+void SetOuterSize(QWidget* window, QSize outer) {
+  window->resize(outer - kDesignFrame);
+}
+
+QRect OuterGeometry(const QWidget* window) {
+  const QRect frame = window->frameGeometry();
+  if (frame.size() != window->size()) {
+    return frame;  // a window manager drew the frame
+  }
+  return QRect(frame.topLeft(), window->size() + kDesignFrame);
+}
+
+QPoint CentredOver(const QRect& over, QSize outer) {
+  const int left = over.left() + (over.width() - outer.width()) / 2;
+  const int top = over.top() + (over.height() - outer.height()) / 2;
+  return QPoint(std::max(left, 0), std::max(top, 0));
+}
+
+QSize PrimaryScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+}
+
+void SetBackground(QWidget* widget, const QColor& colour) {
+  QPalette colours = widget->palette();
+  colours.setColor(QPalette::Window, colour);
+  widget->setPalette(colours);
+  widget->setAutoFillBackground(true);
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+  QPalette colours = widget->palette();
+  colours.setColor(QPalette::WindowText, colour);
+  widget->setPalette(colours);
+}
+
+void ShowAndRaise(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+}

@@ -1,0 +1,38 @@
+// Window-level helpers shared by every window: faces, colours, sizes and
+// placement in the pixel units the screens are designed in.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// The designed faces and the installed families that stand in for them.
+enum class Face {
+  kMsSansSerif,  // "DejaVu Sans"
+  kTerminal,     // "Terminus (TTF)", a fixed-pitch face
+  kLcdD,         // "DSEG7 Classic", seven-segment digits
+};
+QString FaceFamily(Face face);
+QFont DesignFont(Face face, int pixel_height, bool bold = false, bool italic = false);
+
+// Top-level windows are designed by their outer size; the frame a window
+// manager adds is taken as the usual border and caption.
+inline constexpr QSize kDesignFrame{8, 27};
+void SetOuterSize(QWidget* window, QSize outer);
+QRect OuterGeometry(const QWidget* window);
+
+// Centred over another window's outer rectangle, truncating toward zero,
+// negative coordinates raised to 0.
+QPoint CentredOver(const QRect& over, QSize outer);
+
+QSize PrimaryScreenSize();
+
+void SetBackground(QWidget* widget, const QColor& colour);
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+// Shows the window and brings it to the front of the stacking order, with
+// or without a window manager.
+void ShowAndRaise(QWidget* window);
