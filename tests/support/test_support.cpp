@@ -139,11 +139,15 @@ bool CommentatorFixture::ClosingEndsProgram(QWidget* window) {
   QTimer::singleShot(0, window, [window] { window->close(); });
   // A loop that the close does not end is stopped after a while, and fails.
   bool timed_out = false;
-  QTimer::singleShot(5000, qApp, [&timed_out] {
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&timed_out] {
     timed_out = true;
     QCoreApplication::exit(1);
   });
+  watchdog.start(5000);
   const int result = QCoreApplication::exec();
+  watchdog.stop();
   End();
   return !timed_out && result == 0 && QFile::exists(settings);
 }
