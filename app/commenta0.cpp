@@ -193,6 +193,7 @@ bool Tcommentator0_form::PassesListeningAddress(const std::string& sender) const
 
 void Tcommentator0_form::AddLogLine(std::string_view line) {
   ListBox1->AddLine(line);
+  ++traffic_lines_added_;
 }
 
 void Tcommentator0_form::TrimTrafficLog() {

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,8 @@ class Tcommentator0_form : public QMainWindow {
   // family that lets the event loop run allows nesting up to the bound.
   static constexpr int kMaxReceiveDepth = 2;
   int MaxReceiveDepthSeen() const { return max_receive_depth_seen_; }
+  // Every line ever added to the traffic log, trimmed ones included.
+  std::uint64_t TrafficLinesAdded() const { return traffic_lines_added_; }
 
   // Listening address.
   void LoadSettings();
@@ -83,4 +86,5 @@ class Tcommentator0_form : public QMainWindow {
   bool hidden_once_ = false;
   int receive_depth_ = 0;
   int max_receive_depth_seen_ = 0;
+  std::uint64_t traffic_lines_added_ = 0;
 };

@@ -62,14 +62,13 @@ std::string TrimBlanks(std::string_view s) {
 }
 
 std::string CommaField(int n, std::string_view text) {
-  // The fields are the comma-separated pieces of the text, except the empty
-  // piece after a final comma; an empty text has none.
-  if (n < 1 || text.empty())
+  // The fields are the comma-separated pieces of the text. The piece after a
+  // final comma, and the one piece of an empty text, are not fields, but as
+  // they are empty they read the same as a missing field.
+  if (n < 1)
     return {};
   std::size_t start = 0;
   for (int k = 1;; ++k) {
-    if (start == text.size())
-      return {};  // only the piece after a final comma is left
     const std::size_t comma = text.find(',', start);
     if (k == n) {
       const std::size_t end = comma == std::string_view::npos ? text.size() : comma;
@@ -154,8 +153,8 @@ std::string NumberedTag(std::string_view stem, int index) {
   if (index < 0)
     return {};
   char digits[16];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-  (void)ec;  // an int always fits
+  // Ten digits at most: always fits.
+  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
   std::string tag;
   tag.reserve(stem.size() + static_cast<std::size_t>(end - digits) + 1);
   tag.append(stem).append(digits, end).push_back('}');
