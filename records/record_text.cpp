@@ -154,9 +154,10 @@ std::string NumberedTag(std::string_view stem, int index) {
     return {};
   char digits[16];
   // Ten digits at most: always fits.
-  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  const auto length =
+      static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, index).ptr - digits);
   std::string tag;
-  tag.reserve(stem.size() + static_cast<std::size_t>(end - digits) + 1);
-  tag.append(stem).append(digits, end).push_back('}');
+  tag.reserve(stem.size() + length + 1);
+  tag.append(stem).append(digits, length).push_back('}');
   return tag;
 }
