@@ -6,9 +6,24 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
+namespace {
+
+// The offscreen platform warns about window-manager hints it cannot pass on.
+void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (message.contains(QLatin1String("propagateSizeHints"))) {
+    return;
+  }
+  fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "Warning: " : "", qPrintable(message));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  qInstallMessageHandler(QuietOffscreenNotes);
   ::testing::InitGoogleTest(&argc, argv);
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                    : qgetenv("QT_QPA_PLATFORM"));

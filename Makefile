@@ -1,0 +1,37 @@
+# The two commands of the README:
+#   make run   builds and starts the commentator screen
+#   make test  builds and runs the whole test suite, headless
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS ?=
+
+BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev libgl-dev \
+                  libgtest-dev libbenchmark-dev
+RUN_PACKAGES := fonts-dseg fonts-terminus fonts-dejavu-core
+TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi
+
+.PHONY: all build run test deps-build deps-run deps-test clean
+
+all: build
+
+deps-build:
+	@tools/ensure-packages.sh $(BUILD_PACKAGES) $(RUN_PACKAGES)
+
+deps-test: deps-build
+	@tools/ensure-packages.sh $(TEST_PACKAGES)
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+
+build: deps-build $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+
+run: build
+	@tools/run-screen.sh $(BUILD_DIR)/orvane-commentator
+
+test: deps-test $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j2
+
+clean:
+	rm -rf $(BUILD_DIR)
