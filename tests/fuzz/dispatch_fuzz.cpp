@@ -1,0 +1,44 @@
+// libFuzzer target: arbitrary datagram texts through DispatchRecord with every
+// window real, on the offscreen platform. Any crash, sanitizer report or hang
+// is a fault.
+#include "app/orvane_commentator.h"
+#include "platform/application.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <string>
+
+namespace {
+
+CommentatorWindows* g_windows = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static CommentatorApplication app(*argc, *argv);
+  static QTemporaryDir work_dir;
+  QDir::setCurrent(work_dir.path());
+  SetErrorSink([](const QString& message) {
+    std::fprintf(stderr, "reported error: %s\n", qPrintable(message));
+    std::abort();  // records never raise errors
+  });
+  g_windows = new CommentatorWindows(ListenerPorts{0, 0});
+  g_windows->ShowMainWindow();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // What the listener hands over: at most 1024 bytes, up to the first zero.
+  size = std::min<std::size_t>(size, 1024);
+  const char* bytes = reinterpret_cast<const char*>(data);
+  g_windows->commentator0_form->DispatchRecord(std::string(bytes, strnlen(bytes, size)));
+  return 0;
+}
