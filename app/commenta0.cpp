@@ -74,9 +74,9 @@ Tcommentator0_form::Tcommentator0_form(ListenerPorts ports) : ports_(ports) {
                      DesignFont(Face::kMsSansSerif, 32, true, true));
   Label3 = MakeLabel(client, {204, 288}, QString(), QColor(192, 192, 192),
                      DesignFont(Face::kMsSansSerif, 19, true));
-  Label2 = MakeLabel(client, {204, 324},
-                     QStringLiteral("stand by until TCP/IP packets received......."), yellow,
-                     DesignFont(Face::kMsSansSerif, 19, true, true));
+  Label2 =
+      MakeLabel(client, {204, 324}, QStringLiteral("stand by until TCP/IP packets received......."),
+                yellow, DesignFont(Face::kMsSansSerif, 19, true, true));
 
   ListBox1 = new TextList(client);
   ListBox1->setGeometry(8, 360, 785, 241);
@@ -187,8 +187,7 @@ bool Tcommentator0_form::HandleOneDatagram(UdpReceiver& receiver) {
 }
 
 bool Tcommentator0_form::PassesListeningAddress(const std::string& sender) const {
-  return globals::listening_address == globals::kAllSenders ||
-         globals::listening_address == sender;
+  return globals::listening_address == globals::kAllSenders || globals::listening_address == sender;
 }
 
 void Tcommentator0_form::AddLogLine(std::string_view line) {

@@ -2,6 +2,7 @@
 
 #include "app/commenta_ip.h"
 #include "app/data_files.h"
+#include "app/single_instance.h"
 #include "platform/application.h"
 #include "platform/windows.h"
 #include "screens/commenta_pts.h"
@@ -33,8 +34,8 @@ CommentatorWindows::CommentatorWindows(ListenerPorts ports) {
 
   commentator0_form->SetIpSettingsDialog(ip_listening_address_form.get());
   commentator0_form->SetEventScreens({commentator_scratch.get(), qdtype_commentator_form.get(),
-                                      sprintr_commentator_form.get(), ptsrace_commentator_form.get(),
-                                      tt_commentator_form.get()});
+                                      sprintr_commentator_form.get(),
+                                      ptsrace_commentator_form.get(), tt_commentator_form.get()});
 }
 
 CommentatorWindows::~CommentatorWindows() {
@@ -85,6 +86,11 @@ int RunCommentator(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QuitOnTerminationSignals();
 
+  const InstanceLock lock(RuntimeDirectory());
+  if (!lock.Held()) {
+    ReportError(QString::fromLatin1(kAlreadyListeningMessage));
+    return 1;
+  }
   CommentatorWindows windows;
   windows.ShowMainWindow();
   const int result = app.exec();

@@ -55,7 +55,8 @@ ChildAnchoring::ChildAnchoring(QWidget* parent, QSize design_size,
 
 void ChildAnchoring::Apply() {
   for (const Row& row : rows_) {
-    row.child->setGeometry(AnchoredGeometry(row.design, design_size_, parent_->size(), row.anchors));
+    row.child->setGeometry(
+        AnchoredGeometry(row.design, design_size_, parent_->size(), row.anchors));
   }
 }
 

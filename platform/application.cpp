@@ -3,12 +3,12 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <exception>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -44,8 +44,7 @@ void ReportIoError(int error_number) {
   ReportError(QString::fromLocal8Bit(std::strerror(error_number)));
 }
 
-CommentatorApplication::CommentatorApplication(int& argc, char** argv)
-    : QApplication(argc, argv) {}
+CommentatorApplication::CommentatorApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool CommentatorApplication::notify(QObject* receiver, QEvent* event) {
   try {

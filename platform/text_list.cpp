@@ -22,8 +22,8 @@ std::string TextList::Line(int index) const {
 }
 
 void TextList::AddLine(std::string_view text) {
-  auto* line = new QListWidgetItem(
-      QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  auto* line =
+      new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   line->setSizeHint(LineSize());
   addItem(line);
 }

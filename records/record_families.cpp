@@ -12,8 +12,8 @@ struct RecordFamily {
 };
 
 constexpr RecordFamily kFamilies[] = {
-    {"{scratch}", HandleScratchRecord},    {"{qdtype}", HandleQuickTextRecord},
-    {"{sprintf}", HandleSprintRecord},     {"{ptsrace}", HandlePointsRaceRecord},
+    {"{scratch}", HandleScratchRecord}, {"{qdtype}", HandleQuickTextRecord},
+    {"{sprintf}", HandleSprintRecord},  {"{ptsrace}", HandlePointsRaceRecord},
     {"{tt}", HandleTimeTrialRecord},
 };
 
@@ -21,8 +21,7 @@ constexpr RecordFamily kFamilies[] = {
 
 void DispatchToFamilies(const EventScreens& screens, const std::string& text) {
   for (const RecordFamily& family : kFamilies) {
-    if (FlagSet(family.flag, text) &&
-        family.handle(screens, text) == FamilyResult::kEndRecord) {
+    if (FlagSet(family.flag, text) && family.handle(screens, text) == FamilyResult::kEndRecord) {
       return;
     }
   }

@@ -12,9 +12,8 @@ constexpr QSize kOuterSize(966, 630);
 }  // namespace
 
 Tqdtype_commentator_form::Tqdtype_commentator_form(const QWidget* main_window)
-    : QWidget(nullptr,
-              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       main_window_(main_window) {
   setObjectName(QStringLiteral("qdtype_commentator_form"));
   setWindowTitle(QStringLiteral("qdtype_commentator_form"));

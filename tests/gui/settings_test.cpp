@@ -3,6 +3,7 @@
 #include "app/commenta_ip.h"
 #include "app/data_files.h"
 #include "app/globals.h"
+#include "app/single_instance.h"
 #include "platform/application.h"
 #include "platform/text_list.h"
 #include "support/test_support.h"
@@ -268,6 +269,23 @@ TEST(Errors, AnExceptionFromAHandlerIsShownAndTheLoopGoesOn) {
   QEvent event(QEvent::User);
   QCoreApplication::sendEvent(&object, &event);
   EXPECT_EQ(errors.messages, QStringList({QStringLiteral("handler failed")}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SingleInstance, ASecondCopyIsTurnedAway) {
+  QTemporaryDir dir;
+  const std::string directory = dir.path().toStdString();
+  {
+    const InstanceLock first(directory);
+    EXPECT_TRUE(first.Held());
+    const InstanceLock second(directory);
+    EXPECT_FALSE(second.Held());
+  }
+  const InstanceLock after_first_ended(directory);
+  EXPECT_TRUE(after_first_ended.Held());
 }
 
 }  // namespace

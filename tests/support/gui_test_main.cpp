@@ -25,8 +25,8 @@ void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext&, const QStrin
 int main(int argc, char** argv) {
   qInstallMessageHandler(QuietOffscreenNotes);
   ::testing::InitGoogleTest(&argc, argv);
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   CommentatorApplication app(argc, argv);
   QTemporaryDir work_dir;
   QDir::setCurrent(work_dir.path());

@@ -88,8 +88,7 @@ ErrorRecorder::~ErrorRecorder() {
   SetErrorSink(nullptr);
 }
 
-CommentatorFixture::CommentatorFixture(bool show_main_window)
-    : previous_dir_(QDir::currentPath()) {
+CommentatorFixture::CommentatorFixture(bool show_main_window) : previous_dir_(QDir::currentPath()) {
   QDir::setCurrent(dir_.path());
   globals::listening_address = std::string(globals::kAllSenders);
   windows = std::make_unique<CommentatorWindows>(ListenerPorts{0, 0});
