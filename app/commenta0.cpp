@@ -27,6 +27,7 @@ constexpr std::string_view kIgnoredPrefix = "IGNORED packet from ";
 QLabel* MakeLabel(QWidget* parent, QPoint at, const QString& text, const QColor& colour,
                   const QFont& font) {
   auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
   label->setFont(font);
   SetTextColour(label, colour);
   label->move(at);

@@ -1,5 +1,6 @@
 #include "platform/string_grid.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 
@@ -252,16 +253,24 @@ void StringGrid::ApplyGeometry() {
 }
 
 void StringGrid::ApplyColours() {
-  QPalette colours = palette();
-  colours.setColor(QPalette::Base, background_);
-  colours.setColor(QPalette::Text, text_);
-  colours.setColor(QPalette::Window, background_);
-  setPalette(colours);
-  // Heading cells: the fixed colour, lines between cells as on the body.
-  setStyleSheet(QStringLiteral("QTableView { gridline-color: #808080; }"
-                               "QHeaderView::section { background-color: %1; color: %2;"
+  // The colours live in the style sheet: a palette set after the first
+  // polish would be replaced by the one the style sheet captured then.
+  setStyleSheet(QStringLiteral("QTableView { background-color: %1; color: %2;"
+                               " gridline-color: #808080; }"
+                               "QHeaderView::section { background-color: %3; color: %2;"
                                " border: none; border-right: 1px solid #808080;"
                                " border-bottom: 1px solid #808080; padding-left: 2px; }"
                                "QHeaderView { background-color: %1; }")
-                    .arg(fixed_.name(), text_.name()));
+                    .arg(background_.name(), text_.name(), fixed_.name()));
+}
+
+void StringGrid::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    // Heading cells are drawn by the header views, which keep their own font.
+    for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+      header->setFont(font());
+      header->viewport()->setFont(font());
+    }
+  }
 }

@@ -93,6 +93,9 @@ class StringGrid : public QTableView {
   int CellsWidth() const;
   int CellsHeight() const;
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   void ApplyGeometry();
   void ApplyColours();
