@@ -14,7 +14,8 @@ namespace {
 
 // The offscreen platform warns about window-manager hints it cannot pass on.
 void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (message.contains(QLatin1String("propagateSizeHints"))) {
+  if (message.contains(QLatin1String("propagateSizeHints")) ||
+      message.contains(QLatin1String("does not support raise()"))) {
     return;
   }
   fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "Warning: " : "", qPrintable(message));
