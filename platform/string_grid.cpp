@@ -260,7 +260,10 @@ void StringGrid::ApplyColours() {
                                "QHeaderView::section { background-color: %3; color: %2;"
                                " border: none; border-right: 1px solid #808080;"
                                " border-bottom: 1px solid #808080; padding-left: 2px; }"
-                               "QHeaderView { background-color: %1; }")
+                               "QHeaderView { background-color: %1; }"
+                               "QTableCornerButton::section { background-color: %3;"
+                               " border: none; border-right: 1px solid #808080;"
+                               " border-bottom: 1px solid #808080; }")
                     .arg(background_.name(), text_.name(), fixed_.name()));
 }
 
