@@ -1,0 +1,42 @@
+// The command line of race-feed: a pure parse into Options, so every
+// argument error can be tested without a socket or a clock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/race_feed/records.h"
+
+namespace race_feed {
+
+enum class Command { kHelp, kDemo, kSend, kReplay, kFlood };
+
+struct Options {
+  Command command = Command::kHelp;
+  std::string text;  // send: the record
+  std::string file;  // replay: the file, "-" for standard input
+  std::string host = "127.0.0.1";
+  int port = 29105;
+  bool broadcast = false;
+  std::string source;  // local address to bind before sending; empty: any
+  double speed = 1.0;  // demo and replay: N times faster than recorded
+  bool quiet = false;
+  double rate = 1000.0;       // flood: records a second, 0 as fast as possible
+  std::int64_t count = 1000;  // flood: records in all
+  Family family = Family::kMixed;
+};
+
+struct ParseResult {
+  std::optional<Options> options;  // empty when the command line is wrong
+  std::string error;               // one line, without the "race-feed: " prefix
+};
+
+// `args` without the program name.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+std::string_view UsageText();
+
+}  // namespace race_feed

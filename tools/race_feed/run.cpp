@@ -1,0 +1,161 @@
+#include "tools/race_feed/run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <thread>
+
+#include "tools/race_feed/demo.h"
+#include "tools/race_feed/progress.h"
+#include "tools/race_feed/records.h"
+#include "tools/race_feed/replay.h"
+#include "tools/race_feed/sender.h"
+
+namespace race_feed {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Fail(std::ostream& err, const std::string& message, int status) {
+  err << "race-feed: " << message << '\n';
+  return status;
+}
+
+bool ReadFile(const std::string& path, std::string& contents, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  char buffer[8192];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    contents.append(buffer, got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  const int saved = errno;
+  std::fclose(file);
+  if (failed) {
+    error = "cannot read " + path + ": " + std::strerror(saved);
+  }
+  return !failed;
+}
+
+// Sleeps until `due`, in slices, so the progress bar's clock keeps moving.
+void WaitUntil(Clock::time_point due, Progress& progress, std::int64_t sent) {
+  constexpr auto kSlice = std::chrono::milliseconds(100);
+  for (auto now = Clock::now(); now < due; now = Clock::now()) {
+    std::this_thread::sleep_until(std::min(due, now + kSlice));
+    progress.Update(sent);
+  }
+}
+
+// Sends `records` on their delays, `speed` times faster.
+int Play(const std::vector<TimedRecord>& records, double speed, Sender& sender, Progress& progress,
+         std::ostream& err) {
+  const Clock::time_point start = Clock::now();
+  double due_ms = 0;
+  std::int64_t sent = 0;
+  for (const TimedRecord& entry : records) {
+    due_ms += static_cast<double>(entry.delay_ms) / speed;
+    WaitUntil(start + std::chrono::duration_cast<Clock::duration>(
+                          std::chrono::duration<double, std::milli>(due_ms)),
+              progress, sent);
+    std::string error;
+    if (!sender.Send(entry.record, error)) {
+      progress.Finish(sent);
+      return Fail(err, error, kExitRuntime);
+    }
+    progress.Update(++sent);
+  }
+  progress.Finish(sent);
+  return kExitOk;
+}
+
+int Flood(const Options& options, Sender& sender, Progress& progress, std::ostream& err) {
+  const std::vector<std::string> pool = FloodPool(options.family);
+  const Clock::time_point start = Clock::now();
+  for (std::int64_t sent = 0; sent < options.count;) {
+    if (options.rate > 0) {
+      WaitUntil(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                            static_cast<double>(sent) / options.rate)),
+                progress, sent);
+    }
+    std::string error;
+    if (!sender.Send(pool[static_cast<std::size_t>(sent) % pool.size()], error)) {
+      progress.Finish(sent);
+      return Fail(err, error, kExitRuntime);
+    }
+    progress.Update(++sent);
+  }
+  progress.Finish(options.count);
+  return kExitOk;
+}
+
+}  // namespace
+
+int Run(const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+        bool terminal) {
+  if (options.command == Command::kHelp) {
+    out << UsageText();
+    return kExitOk;
+  }
+
+  // Every record is checked before the first one goes out.
+  std::vector<TimedRecord> records;
+  if (options.command == Command::kSend) {
+    if (std::string problem = RecordProblem(options.text); !problem.empty()) {
+      return Fail(err, "send: " + problem + "; nothing sent", kExitRuntime);
+    }
+    records.push_back({0, options.text});
+  } else if (options.command == Command::kReplay) {
+    std::string text;
+    std::string error;
+    if (options.file == "-") {
+      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      if (in.bad()) {
+        return Fail(err, "cannot read standard input", kExitRuntime);
+      }
+    } else if (!ReadFile(options.file, text, error)) {
+      return Fail(err, error, kExitRuntime);
+    }
+    ReplayScript script = ParseReplayText(text);
+    if (!script.error.empty()) {
+      return Fail(err, options.file + ": " + script.error + "; nothing sent", kExitRuntime);
+    }
+    records = std::move(script.records);
+  } else if (options.command == Command::kDemo) {
+    records = DemoSession();
+  }
+
+  std::string error;
+  const std::unique_ptr<Sender> sender =
+      Sender::Open({options.host, options.port, options.broadcast, options.source}, error);
+  if (!sender) {
+    return Fail(err, error, kExitRuntime);
+  }
+  const std::int64_t total = options.command == Command::kFlood
+                                 ? options.count
+                                 : static_cast<std::int64_t>(records.size());
+  Progress progress(err, total, terminal && !options.quiet);
+  if (options.command == Command::kFlood) {
+    return Flood(options, *sender, progress, err);
+  }
+  return Play(records, options.speed, *sender, progress, err);
+}
+
+int Main(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+         std::ostream& err, bool terminal) {
+  const ParseResult parsed = ParseArguments(args);
+  if (!parsed.options) {
+    return Fail(err, parsed.error, kExitUsage);
+  }
+  return Run(*parsed.options, in, out, err, terminal);
+}
+
+}  // namespace race_feed
