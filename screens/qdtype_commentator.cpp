@@ -29,6 +29,9 @@ Tqdtype_commentator_form::Tqdtype_commentator_form(const QWidget* main_window)
   listbox1->SetColours(kMoneyGreen, palette().color(QPalette::WindowText));
   listbox1->setAccessibleName(QStringLiteral("Quick text"));
   listbox1->setFrameShape(QFrame::NoFrame);
+  // Read at a glance: no selection bar over the first line.
+  listbox1->setSelectionMode(QAbstractItemView::NoSelection);
+  listbox1->setFocusPolicy(Qt::NoFocus);
   new ChildAnchoring(this, kOuterSize - kDesignFrame, {{listbox1, kAnchorAllEdges}});
 }
 

@@ -1,0 +1,335 @@
+"""End-to-end tests of the commentator screen as a person sees it.
+
+The real program runs on its own Xvfb display in a fresh working directory;
+race-feed sends it race data over loopback; the windows are read from outside
+through the accessibility bus (AT-SPI), the way a screen reader reads them;
+screenshots of the whole display are kept as artefacts.
+
+Usage (from run_e2e.sh, inside a session bus): e2e_test.py PROGRAM RACE_FEED ARTIFACT_DIR
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import pyatspi
+
+PROGRAM, RACE_FEED, ARTIFACTS = sys.argv[1:4]
+APP_NAME = "Orvane Commentator Screen"
+MAIN = "Commentator Screen v2.09"
+SCRATCH = "Commentator Screen, Scratch / Keiren"
+POINTS = "ptsrace_commentator_form"
+SPRINT = "Sprint Race Commentator"
+TIME_TRIAL = "TT Commentator Screen"
+QUICK_TEXT = "qdtype_commentator_form"
+
+
+def wait_for(what, timeout=10.0, step=0.1):
+    """Polls `what` until it returns something true, or fails after `timeout`."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < deadline:
+        try:
+            last = what()
+        except Exception as error:  # the tree changes while it is read
+            last = error
+        if last and not isinstance(last, Exception):
+            return last
+        time.sleep(step)
+    raise AssertionError(f"timed out waiting; last answer: {last!r}")
+
+
+def feed(*args):
+    subprocess.run([RACE_FEED, *args, "--quiet"], check=True, timeout=120)
+
+
+def send(record, port=29105):
+    feed("send", record, "--port", str(port))
+
+
+def screenshot(name):
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    path = os.path.join(ARTIFACTS, name + ".png")
+    subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
+    return path
+
+
+class Accessible:
+    """What the accessibility bus tells of the running program."""
+
+    @staticmethod
+    def application():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == APP_NAME:
+                return app
+        return None
+
+    @classmethod
+    def frames(cls):
+        app = cls.application()
+        return [frame for frame in app if frame is not None] if app else []
+
+    @classmethod
+    def frame(cls, title):
+        for frame in cls.frames():
+            if frame.name == title and frame.getState().contains(pyatspi.STATE_SHOWING):
+                return frame
+        return None
+
+    @classmethod
+    def active_title(cls):
+        for frame in cls.frames():
+            if frame.getState().contains(pyatspi.STATE_ACTIVE):
+                return frame.name
+        return None
+
+    @staticmethod
+    def find(node, role, name):
+        for child in node:
+            if child is None:
+                continue
+            if child.getRoleName() == role and child.name == name:
+                return child
+            found = Accessible.find(child, role, name)
+            if found is not None:
+                return found
+        return None
+
+    @classmethod
+    def table(cls, title, name):
+        """Rows of a grid as lists of cell texts, headings first when it has them."""
+        frame = cls.frame(title)
+        node = cls.find(frame, "table", name) if frame else None
+        if node is None:
+            return None
+        table = node.queryTable()
+        rows = []
+        headings = [table.getColumnHeader(c) for c in range(table.nColumns)]
+        if any(h is not None and h.name for h in headings):
+            rows.append([h.name if h is not None else "" for h in headings])
+        for r in range(table.nRows):
+            rows.append([table.getAccessibleAt(r, c).name for c in range(table.nColumns)])
+        return rows
+
+    @classmethod
+    def list_lines(cls, title, name):
+        frame = cls.frame(title)
+        node = cls.find(frame, "list", name) if frame else None
+        return [item.name for item in node] if node is not None else None
+
+    @classmethod
+    def label_texts(cls, title):
+        frame = cls.frame(title)
+        texts = []
+
+        def walk(node):
+            for child in node:
+                if child is None:
+                    continue
+                if child.getRoleName() == "label":
+                    texts.append(child.name)
+                walk(child)
+
+        if frame is not None:
+            walk(frame)
+        return texts
+
+
+class CommentatorScreen:
+    """The real program in its own working directory."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="commentator-e2e-")
+        self.runtime = os.path.join(self.dir, "run")
+        os.mkdir(self.runtime, 0o700)
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=self.runtime)
+        env.pop("QT_QPA_PLATFORM", None)
+        self.output = open(os.path.join(self.dir, "program.log"), "wb")
+        self.process = subprocess.Popen([PROGRAM], cwd=self.dir, env=env,
+                                        stdout=self.output, stderr=subprocess.STDOUT)
+        wait_for(lambda: Accessible.frame(MAIN), timeout=20)
+        # The receivers open as the main window is shown; a heartbeat proves it.
+        wait_for(self._answers_heartbeat, timeout=20)
+
+    def _answers_heartbeat(self):
+        send("{heartbeat}+")
+        time.sleep(0.2)
+        return "Heartbeat received from SERVER!!" in (self.log() or [])
+
+    def log(self):
+        return Accessible.list_lines(MAIN, "Traffic log")
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def end(self, sig=signal.SIGTERM):
+        if self.process.poll() is None:
+            self.process.send_signal(sig)
+        return self.process.wait(timeout=20)
+
+    def cleanup(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.output.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class StartAndEnd(unittest.TestCase):
+    def test_first_start_creates_the_frame_file_and_the_end_writes_the_settings(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        with open(screen.path("qdtype.dat"), "rb") as frames:
+            self.assertEqual(frames.read(), bytes(31000))
+        self.assertFalse(os.path.exists(screen.path("commentator.dat")))
+        labels = Accessible.label_texts(MAIN)
+        self.assertIn("Commentator Screen", labels)
+        self.assertIn("IP Listening Address = 255.255.255.255 (ALL)", labels)
+        self.assertIn("stand by until TCP/IP packets received.......", labels)
+        self.assertEqual(screen.end(signal.SIGTERM), 0)
+        with open(screen.path("commentator.dat"), "rb") as settings:
+            self.assertEqual(settings.read(), b"255.255.255.255\r\n")
+
+    def test_a_second_copy_says_so_and_ends(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        env = dict(os.environ, XDG_RUNTIME_DIR=screen.runtime, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        second = subprocess.Popen([PROGRAM], cwd=screen.dir, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: second.poll() is None and second.kill())
+
+        def message_box():
+            for app in pyatspi.Registry.getDesktop(0):
+                if app is None or app.name != APP_NAME:
+                    continue
+                for frame in app:
+                    if frame is not None and frame.getRoleName() in ("alert", "dialog"):
+                        for child in frame:
+                            if child is not None and "already listening" in (child.name or ""):
+                                return frame
+            return None
+
+        box = wait_for(message_box, timeout=20)
+        screenshot("second-copy")
+        ok = Accessible.find(box, "push button", "OK")
+        ok.queryAction().doAction(0)
+        self.assertEqual(second.wait(timeout=20), 1)
+        # The first screen still receives.
+        send("still here")
+        wait_for(lambda: "127.0.0.1>still here" in screen.log())
+
+
+class EveryScreenInTurn(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.screen = CommentatorScreen()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.screen.end()
+        cls.screen.cleanup()
+
+    def comes_to_front(self, title):
+        wait_for(lambda: Accessible.frame(title))
+        wait_for(lambda: Accessible.active_title() == title)
+
+    def test_1_scratch(self):
+        send("{scratch}+{title}Men's Keirin Round 1 Heat 2{time}10.270{spd}70.11")
+        send("{scratch}+{list}0{rank}1{bib}21{name}ADAMS Leo{nat}GBR{status}{laps}0", 29104)
+        self.comes_to_front(SCRATCH)
+        rows = wait_for(lambda: Accessible.table(SCRATCH, "Competitors"))
+        self.assertEqual(rows[0], ["Rank", "Bib", "Competitor", "NAT", "Status", "Laps-"])
+        wait_for(lambda: Accessible.table(SCRATCH, "Competitors")[1]
+                 == ["1", "21", "ADAMS Leo", "GBR", "", "0"])
+        heat = Accessible.table(SCRATCH, "Heat information")
+        self.assertEqual(heat[0], ["Heat Title:", "Men's Keirin Round 1 Heat 2"])
+        log = self.screen.log()
+        self.assertIn("127.0.0.1>{scratch}+{list}0{rank}1{bib}21{name}ADAMS Leo{nat}GBR{status}{laps}0",
+                      log)
+        screenshot("scratch")
+
+    def test_2_points_race(self):
+        send("{ptsrace}+{standings}0{rnk}1{bib}11{name}BRANDT Kai{status}{pts}25{laps}+1{final}"
+             "{sprint}0{sname}Sprint 1 - Lap 90{name1}BRANDT Kai{pts1}5{name2}COLE Ana{pts2}3")
+        self.comes_to_front(POINTS)
+        wait_for(lambda: Accessible.table(POINTS, "Standings")[1][:4] == ["1", "11 BRANDT Kai", "", "25"])
+        sprint = Accessible.table(POINTS, "Sprint result")
+        self.assertEqual(sprint[1], ["1", "BRANDT Kai", "5"])
+        screenshot("points-race")
+
+    def test_3_sprint(self):
+        send("{sprintf}+{title}Women's Sprint 1/8 Final Heat 2{rnk1}1{r1}12 DOE Jane"
+             "{rnk2}2{r2}7 ROE Mia{rnk3}3{r3}31 POE Ada{rnk4}4{r4}4 LOE Eve"
+             "{et}10.512{spdk}68.49 km/h{spdm}42.56 mph")
+        self.comes_to_front(SPRINT)
+        wait_for(lambda: Accessible.table(SPRINT, "Sprint heat")[0] == ["1", "12 DOE Jane"])
+        self.assertIn("Women's Sprint 1/8 Final Heat 2", Accessible.label_texts(SPRINT))
+        self.assertEqual(Accessible.table(SPRINT, "Sprint heat")[4:],
+                         [["", "10.512"], ["", "68.49 km/h"], ["", "42.56 mph"]])
+        screenshot("sprint")
+
+    def test_4_time_trial(self):
+        send("{tt}+{standings}0{rnk}1{name}EVANS Tom{score}4:12.381{dif}")
+        send("{tt}+{tick-hit}1{crs}0{stack}0{name}FOX Ida{time}1:02.345{diff}-0.123{rank}2"
+             "{spdk}54.1{ltg}7 laps{dist}2250 m{ltg1}15{ltg2}14")
+        self.comes_to_front(TIME_TRIAL)
+        wait_for(lambda: Accessible.table(TIME_TRIAL, "Rider 1 summary")[0] == ["FOX Ida"])
+        summary = Accessible.table(TIME_TRIAL, "Rider 1 summary")
+        self.assertEqual(summary[1], ["1:02.345  /  -0.123  /  2  /  54.1"])
+        self.assertIn("1:02.345", Accessible.label_texts(TIME_TRIAL))
+        standings = Accessible.table(TIME_TRIAL, "Standings")
+        self.assertIn(["EVANS Tom", "4:12.381", ""], [row[-3:] for row in standings])
+        screenshot("time-trial")
+
+    def test_5_quick_text(self):
+        send("{qdtype}+{data}, NEXT: WOMEN'S SPRINT ,QUARTER FINALS,,,,,,LAST LINE,")
+        self.comes_to_front(QUICK_TEXT)
+        wait_for(lambda: Accessible.list_lines(QUICK_TEXT, "Quick text")
+                 == ["NEXT: WOMEN'S SPRINT", "QUARTER FINALS", "", "", "", "", "", "LAST LINE"])
+        screenshot("quick-text")
+
+    def test_6_heartbeat_and_log(self):
+        send("{heartbeat}+{tt}+")
+        wait_for(lambda: self.screen.log()[-2:]
+                 == ["Heartbeat received from SERVER!!", "127.0.0.1>{heartbeat}+{tt}+"])
+        self.assertEqual(Accessible.active_title(), QUICK_TEXT, "a heartbeat brings nothing forward")
+
+
+class DemoSession(unittest.TestCase):
+    def test_demo_fills_all_five_windows(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        # The main window alone first, with some traffic in its log.
+        for n in range(3):
+            send("{heartbeat}+")
+        screenshot("main-window")
+        feed("demo", "--speed", "20")
+        for title in (SCRATCH, POINTS, SPRINT, TIME_TRIAL, QUICK_TEXT):
+            self.assertIsNotNone(wait_for(lambda: Accessible.frame(title)), title)
+        self.assertEqual(len(screen.log()), 30)
+        competitors = Accessible.table(SCRATCH, "Competitors")
+        self.assertGreaterEqual(sum(1 for row in competitors[1:] if row[2]), 20)
+        standings = Accessible.table(POINTS, "Standings")
+        self.assertGreaterEqual(sum(1 for row in standings[1:] if row[1].strip()), 18)
+        tt = Accessible.table(TIME_TRIAL, "Standings")
+        self.assertGreaterEqual(sum(1 for row in tt if any(cell for cell in row)), 16)
+        # Each screen to the front once more with what the demo left on it,
+        # for the pictures: a record that changes nothing else shows it.
+        for record, title, name in (
+                ("{scratch}+{list}99", SCRATCH, "demo-scratch"),
+                ("{ptsrace}+{sprint}99", POINTS, "demo-points-race"),
+                ("{tt}+", TIME_TRIAL, "demo-time-trial")):
+            send(record)
+            wait_for(lambda: Accessible.active_title() == title)
+            time.sleep(0.3)
+            screenshot(name)
+        self.assertEqual(screen.end(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])

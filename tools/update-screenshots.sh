@@ -1,0 +1,12 @@
+#!/bin/sh
+# Refreshes the README's screenshots from the end-to-end run's artefacts.
+# Usage: tools/update-screenshots.sh [BUILD_DIR]
+set -eu
+cd "$(dirname "$0")/.."
+build=${1:-build}
+(cd "$build" && ctest -R e2e_commentator --output-on-failure)
+mkdir -p docs
+for shot in main-window demo-scratch demo-points-race sprint demo-time-trial quick-text; do
+  cp "$build/e2e-artifacts/$shot.png" "docs/$shot.png"
+done
+echo "docs/ updated"
