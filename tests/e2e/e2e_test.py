@@ -30,7 +30,9 @@ QUICK_TEXT = "qdtype_commentator_form"
 
 
 def wait_for(what, timeout=10.0, step=0.1):
-    """Polls `what` until it returns something true, or fails after `timeout`."""
+    """Polls `what` until it returns something true, or fails after `timeout`.
+
+    The failure names the line that waited, so a flaky wait can be found."""
     deadline = time.monotonic() + timeout
     last = None
     while time.monotonic() < deadline:
@@ -41,7 +43,8 @@ def wait_for(what, timeout=10.0, step=0.1):
         if last and not isinstance(last, Exception):
             return last
         time.sleep(step)
-    raise AssertionError(f"timed out waiting; last answer: {last!r}")
+    caller = sys._getframe(1)
+    raise AssertionError(f"timed out waiting at line {caller.f_lineno}; last answer: {last!r}")
 
 
 def feed(*args):
@@ -96,6 +99,21 @@ class Accessible:
             if child.getRoleName() == role and child.name == name:
                 return child
             found = Accessible.find(child, role, name)
+            if found is not None:
+                return found
+        return None
+
+    @staticmethod
+    def find_text(node, text, depth=0):
+        """The first node below `node` whose name holds `text`."""
+        if depth > 8:
+            return None
+        for child in node:
+            if child is None:
+                continue
+            if text in (child.name or ""):
+                return child
+            found = Accessible.find_text(child, text, depth + 1)
             if found is not None:
                 return found
         return None
@@ -208,10 +226,8 @@ class StartAndEnd(unittest.TestCase):
                 if app is None or app.name != APP_NAME:
                     continue
                 for frame in app:
-                    if frame is not None and frame.getRoleName() in ("alert", "dialog"):
-                        for child in frame:
-                            if child is not None and "already listening" in (child.name or ""):
-                                return frame
+                    if frame is not None and Accessible.find_text(frame, "already listening"):
+                        return frame
             return None
 
         box = wait_for(message_box, timeout=20)
@@ -240,8 +256,12 @@ class EveryScreenInTurn(unittest.TestCase):
 
     def test_1_scratch(self):
         send("{scratch}+{title}Men's Keirin Round 1 Heat 2{time}10.270{spd}70.11")
-        send("{scratch}+{list}0{rank}1{bib}21{name}ADAMS Leo{nat}GBR{status}{laps}0", 29104)
         self.comes_to_front(SCRATCH)
+        # A heading clears the list, and the two ports keep no order between
+        # them: the line goes to the other port once the heading is shown.
+        wait_for(lambda: Accessible.table(SCRATCH, "Heat information")[0][1]
+                 == "Men's Keirin Round 1 Heat 2")
+        send("{scratch}+{list}0{rank}1{bib}21{name}ADAMS Leo{nat}GBR{status}{laps}0", 29104)
         rows = wait_for(lambda: Accessible.table(SCRATCH, "Competitors"))
         self.assertEqual(rows[0], ["Rank", "Bib", "Competitor", "NAT", "Status", "Laps-"])
         wait_for(lambda: Accessible.table(SCRATCH, "Competitors")[1]

@@ -1,0 +1,116 @@
+// Cost of reading one record's tags, per family, against one memchr pass
+// over the same record as the floor.
+#include "records/record_text.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string TimeTrialUpdate() {
+  std::string record =
+      "{tt}+{tick-hit}1{crs}0{stack}0{name}21 PRZYBYLSKI Anna (POL){time}2:22.035{diff}-0.412"
+      "{rank}2{spdk}54.3 km/h{ltg}7 laps{dist}2250 m";
+  for (int lap = 1; lap <= 41; ++lap) {
+    record += NumberedTag("{ltg", lap) + std::to_string(lap <= 16 ? 16 - lap : 0);
+  }
+  return record;
+}
+
+const std::string kPointsRace =
+    "{ptsrace}+{standings}4{rnk}5{bib}39{name}KOWALSKI P{status}{pts}23{laps}+1{vics}2{secs}1"
+    "{final}7{sprint}3{sname}Sprint 4 - Lap 40{name1}18 DE VRIES M{pts1}5{name2}11 HOFFMANN K"
+    "{pts2}3{name3}46 DUBOIS A{pts3}2{name4}25 O'NEILL S{pts4}1{name5}53 ROSSI G{pts5}0";
+const std::string kScratch =
+    "{scratch}+{list}6{rank}7{bib}19{name}VIGIER Sebastien{nat}FRA{status}{laps}1";
+const std::string kQuickText =
+    "{qdtype}+{data},NEXT: WOMEN'S SPRINT,QUARTER FINALS,HEAT 1  12 DOE v 7 ROE,"
+    "HEAT 2  31 POE v 4 LOE,,START 14:05,,TRACK OPEN,";
+
+// The tags DispatchRecord and each family read, in their order.
+void DispatchFlags(const std::string& text) {
+  for (const char* flag : {"{heartbeat}", "{scratch}", "{qdtype}", "{sprintf}", "{ptsrace}", "{tt}"}) {
+    benchmark::DoNotOptimize(FlagSet(flag, text));
+  }
+}
+
+void ReadTimeTrialUpdate(const std::string& text) {
+  DispatchFlags(text);
+  benchmark::DoNotOptimize(FlagSet("{clr}", text));
+  benchmark::DoNotOptimize(FlagSet("{clr_racers}", text));
+  benchmark::DoNotOptimize(HasValue("{standings}", text));
+  benchmark::DoNotOptimize(HasValue("{tick-hit}", text));
+  for (const char* tag : {"{crs}", "{stack}", "{name}", "{time}", "{diff}", "{rank}", "{spdk}",
+                          "{ltg}", "{dist}"}) {
+    benchmark::DoNotOptimize(TagValue(tag, text));
+  }
+  for (int lap = 1; lap <= 41; ++lap) {
+    benchmark::DoNotOptimize(TagValue(NumberedTag("{ltg", lap), text));
+  }
+}
+
+void ReadPointsRace(const std::string& text) {
+  DispatchFlags(text);
+  benchmark::DoNotOptimize(FlagSet("{clr}", text));
+  benchmark::DoNotOptimize(ReadInteger(TagValue("{standings}", text)));
+  for (const char* tag : {"{rnk}", "{bib}", "{name}", "{status}", "{pts}", "{laps}", "{vics}",
+                          "{secs}", "{final}", "{sname}"}) {
+    benchmark::DoNotOptimize(TagValue(tag, text));
+  }
+  benchmark::DoNotOptimize(ReadInteger(TagValue("{sprint}", text)));
+  for (int rider = 1; rider <= 5; ++rider) {
+    benchmark::DoNotOptimize(TagValue(NumberedTag("{name", rider), text));
+    benchmark::DoNotOptimize(TagValue(NumberedTag("{pts", rider), text));
+  }
+}
+
+void ReadScratch(const std::string& text) {
+  DispatchFlags(text);
+  benchmark::DoNotOptimize(FlagSet("{clr}", text));
+  benchmark::DoNotOptimize(TagOccurs("{title}", text));
+  benchmark::DoNotOptimize(ReadInteger(TagValue("{list}", text)));
+  for (const char* tag : {"{rank}", "{bib}", "{name}", "{nat}", "{status}", "{laps}"}) {
+    benchmark::DoNotOptimize(TagValue(tag, text));
+  }
+}
+
+void ReadQuickText(const std::string& text) {
+  DispatchFlags(text);
+  for (int field = 2; field <= 9; ++field) {
+    benchmark::DoNotOptimize(CommaField(field, text));
+  }
+}
+
+template <void (*Read)(const std::string&)>
+void BM_Extract(benchmark::State& state, const std::string& record) {
+  for (auto _ : state) {
+    Read(record);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * record.size()));
+}
+
+void BM_MemchrFloor(benchmark::State& state, const std::string& record) {
+  for (auto _ : state) {
+    // One pass over the record: the least any reading of it can cost.
+    benchmark::DoNotOptimize(std::memchr(record.data(), 0, record.size()));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * record.size()));
+}
+
+const std::string kTimeTrial = TimeTrialUpdate();
+
+BENCHMARK_CAPTURE(BM_Extract<ReadTimeTrialUpdate>, time_trial_tick_hit, kTimeTrial);
+BENCHMARK_CAPTURE(BM_MemchrFloor, time_trial_tick_hit, kTimeTrial);
+BENCHMARK_CAPTURE(BM_Extract<ReadPointsRace>, points_race_line_and_sprint, kPointsRace);
+BENCHMARK_CAPTURE(BM_MemchrFloor, points_race_line_and_sprint, kPointsRace);
+BENCHMARK_CAPTURE(BM_Extract<ReadScratch>, scratch_competitor, kScratch);
+BENCHMARK_CAPTURE(BM_MemchrFloor, scratch_competitor, kScratch);
+BENCHMARK_CAPTURE(BM_Extract<ReadQuickText>, quick_text, kQuickText);
+BENCHMARK_CAPTURE(BM_MemchrFloor, quick_text, kQuickText);
+
+}  // namespace
+
+BENCHMARK_MAIN();
