@@ -32,7 +32,8 @@ const std::string kQuickText =
 
 // The tags DispatchRecord and each family read, in their order.
 void DispatchFlags(const std::string& text) {
-  for (const char* flag : {"{heartbeat}", "{scratch}", "{qdtype}", "{sprintf}", "{ptsrace}", "{tt}"}) {
+  for (const char* flag :
+       {"{heartbeat}", "{scratch}", "{qdtype}", "{sprintf}", "{ptsrace}", "{tt}"}) {
     benchmark::DoNotOptimize(FlagSet(flag, text));
   }
 }
@@ -43,8 +44,8 @@ void ReadTimeTrialUpdate(const std::string& text) {
   benchmark::DoNotOptimize(FlagSet("{clr_racers}", text));
   benchmark::DoNotOptimize(HasValue("{standings}", text));
   benchmark::DoNotOptimize(HasValue("{tick-hit}", text));
-  for (const char* tag : {"{crs}", "{stack}", "{name}", "{time}", "{diff}", "{rank}", "{spdk}",
-                          "{ltg}", "{dist}"}) {
+  for (const char* tag :
+       {"{crs}", "{stack}", "{name}", "{time}", "{diff}", "{rank}", "{spdk}", "{ltg}", "{dist}"}) {
     benchmark::DoNotOptimize(TagValue(tag, text));
   }
   for (int lap = 1; lap <= 41; ++lap) {
@@ -84,33 +85,42 @@ void ReadQuickText(const std::string& text) {
   }
 }
 
-template <void (*Read)(const std::string&)>
-void BM_Extract(benchmark::State& state, const std::string& record) {
-  for (auto _ : state) {
-    Read(record);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * record.size()));
-}
-
-void BM_MemchrFloor(benchmark::State& state, const std::string& record) {
-  for (auto _ : state) {
-    // One pass over the record: the least any reading of it can cost.
-    benchmark::DoNotOptimize(std::memchr(record.data(), 0, record.size()));
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * record.size()));
-}
-
-const std::string kTimeTrial = TimeTrialUpdate();
-
-BENCHMARK_CAPTURE(BM_Extract<ReadTimeTrialUpdate>, time_trial_tick_hit, kTimeTrial);
-BENCHMARK_CAPTURE(BM_MemchrFloor, time_trial_tick_hit, kTimeTrial);
-BENCHMARK_CAPTURE(BM_Extract<ReadPointsRace>, points_race_line_and_sprint, kPointsRace);
-BENCHMARK_CAPTURE(BM_MemchrFloor, points_race_line_and_sprint, kPointsRace);
-BENCHMARK_CAPTURE(BM_Extract<ReadScratch>, scratch_competitor, kScratch);
-BENCHMARK_CAPTURE(BM_MemchrFloor, scratch_competitor, kScratch);
-BENCHMARK_CAPTURE(BM_Extract<ReadQuickText>, quick_text, kQuickText);
-BENCHMARK_CAPTURE(BM_MemchrFloor, quick_text, kQuickText);
+struct Family {
+  const char* name;
+  std::string record;
+  void (*read)(const std::string&);
+};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  static const std::vector<Family> families = {
+      {"time_trial_tick_hit", TimeTrialUpdate(), ReadTimeTrialUpdate},
+      {"points_race_line_and_sprint", kPointsRace, ReadPointsRace},
+      {"scratch_competitor", kScratch, ReadScratch},
+      {"quick_text", kQuickText, ReadQuickText},
+  };
+  for (const Family& family : families) {
+    const auto bytes = static_cast<int64_t>(family.record.size());
+    benchmark::RegisterBenchmark((std::string("extract/") + family.name).c_str(),
+                                 [&family, bytes](benchmark::State& state) {
+                                   for (auto _ : state) {
+                                     family.read(family.record);
+                                   }
+                                   state.SetBytesProcessed(state.iterations() * bytes);
+                                 });
+    // One pass over the record: the least any reading of it can cost.
+    benchmark::RegisterBenchmark(
+        (std::string("memchr_floor/") + family.name).c_str(),
+        [&family, bytes](benchmark::State& state) {
+          for (auto _ : state) {
+            benchmark::DoNotOptimize(std::memchr(family.record.data(), 0, family.record.size()));
+          }
+          state.SetBytesProcessed(state.iterations() * bytes);
+        });
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
