@@ -24,16 +24,6 @@ constexpr int kRowHeight = 30;
 constexpr int kGridMargin = 10;
 constexpr int kGridFontPixels = 24;  // 18 points at 96 dpi
 
-// The heading column is drawn by a header view on its own viewport, which
-// does not follow the grid's font; give every part the same font.
-void SetGridFont(StringGrid& grid, const QFont& font) {
-  grid.setFont(font);
-  for (QHeaderView* header : {grid.horizontalHeader(), grid.verticalHeader()}) {
-    header->setFont(font);
-    header->viewport()->setFont(font);
-  }
-}
-
 }  // namespace
 
 Tsprintr_commentator_form::Tsprintr_commentator_form(const QWidget* main_window)
@@ -107,7 +97,7 @@ void Tsprintr_commentator_form::showEvent(QShowEvent* event) {
 
 void Tsprintr_commentator_form::FormShow() {
   ApplyDisplayColours(*StringGrid1);
-  SetGridFont(*StringGrid1, DesignFont(Face::kMsSansSerif, kGridFontPixels, true));
+  StringGrid1->setFont(DesignFont(Face::kMsSansSerif, kGridFontPixels, true));
 }
 
 void Tsprintr_commentator_form::closeEvent(QCloseEvent* event) {

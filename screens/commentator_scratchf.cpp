@@ -48,9 +48,6 @@ StringGrid* MakeGrid(QWidget* parent, const QRect& place, int font_pixels, const
   auto* grid = new StringGrid(parent);
   grid->setGeometry(place);
   grid->setFont(DesignFont(Face::kMsSansSerif, font_pixels, /*bold=*/true));
-  // The grid's style sheet stops its font from reaching the heading cells.
-  grid->horizontalHeader()->setFont(grid->font());
-  grid->verticalHeader()->setFont(grid->font());
   grid->setAccessibleName(name);
   grid->SetScrollBars(Qt::ScrollBarAsNeeded, Qt::ScrollBarAsNeeded);
   grid->SetColumnDragging(false);
