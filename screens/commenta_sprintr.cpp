@@ -7,7 +7,6 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QShowEvent>
 

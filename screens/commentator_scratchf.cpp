@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QShowEvent>
 
