@@ -213,12 +213,14 @@ void Tcommentator0_form::DispatchRecord(std::string text) {
     if (!isVisible()) {
       return;
     }
-    if (FlagSet("{heartbeat}", text)) {
+    // Indexed once for every family; nested records get their own.
+    const RecordTags record(text);
+    if (record.Flag("{heartbeat}")) {
       AddLogLine(kHeartbeatLine);
       TrimTrafficLog();
       return;
     }
-    DispatchToFamilies(screens_, text);
+    DispatchToFamilies(screens_, record);
   } catch (...) {
     // A record never disturbs the listener; what it wrote so far stays.
   }

@@ -28,9 +28,9 @@ constexpr StandingsColumn kStandingsColumns[] = {
     {"{laps}", ""}, {"{vics}", ""},      {"{secs}", ""},   {"{final}", ""},
 };
 
-void WriteStandings(Tptsrace_commentator_form& screen, const std::string& text) {
+void WriteStandings(Tptsrace_commentator_form& screen, const RecordTags& record) {
   StringGrid& standings = *screen.StringGrid1;
-  const int position = ReadInteger(TagValue("{standings}", text));
+  const int position = ReadInteger(record.Value("{standings}"));
   if (position == 0) {
     // Position 0 starts a new table; the heading row stays.
     for (int row = 1; row < standings.RowCount(); ++row) {
@@ -44,27 +44,26 @@ void WriteStandings(Tptsrace_commentator_form& screen, const std::string& text) 
   }
   int col = 0;
   for (const StandingsColumn& column : kStandingsColumns) {
-    std::string value = TagValue(column.tag, text);
+    std::string value(record.Value(column.tag));
     if (!column.joined_tag.empty()) {
       value += ' ';
-      value += TagValue(column.joined_tag, text);
+      value += record.Value(column.joined_tag);
     }
     standings.SetCell(col++, position + 1, value);
   }
 }
 
-void WriteSprint(Tptsrace_commentator_form& screen, const std::string& text) {
-  const int sprint = ReadInteger(TagValue("{sprint}", text));
+void WriteSprint(Tptsrace_commentator_form& screen, const RecordTags& record) {
+  const int sprint = ReadInteger(record.Value("{sprint}"));
   if (sprint >= 0 && sprint <= kLastSprint) {
-    const std::string name = TagValue("{sname}", text);
+    const std::string_view name = record.Value("{sname}");
     // Renaming an entry leaves the commentator's choice where it was.
-    screen.ComboBox1->setItemText(sprint, QString::fromLatin1(name.data(), name.size()));
+    screen.ComboBox1->setItemText(
+        sprint, QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     screen.ComboBox1->update();
     for (int rider = 1; rider <= kSprintRiders; ++rider) {
-      screen.StringGrid3->SetCell(2 * rider - 2, sprint,
-                                  TagValue(NumberedTag("{name", rider), text));
-      screen.StringGrid3->SetCell(2 * rider - 1, sprint,
-                                  TagValue(NumberedTag("{pts", rider), text));
+      screen.StringGrid3->SetCell(2 * rider - 2, sprint, record.Value(NumberedTag("{name", rider)));
+      screen.StringGrid3->SetCell(2 * rider - 1, sprint, record.Value(NumberedTag("{pts", rider)));
     }
   }
   screen.ShowSelectedSprint();
@@ -72,21 +71,21 @@ void WriteSprint(Tptsrace_commentator_form& screen, const std::string& text) {
 
 }  // namespace
 
-FamilyResult HandlePointsRaceRecord(const EventScreens& screens, const std::string& text) {
+FamilyResult HandlePointsRaceRecord(const EventScreens& screens, const RecordTags& record) {
   if (screens.points_race == nullptr) {
     return FamilyResult::kContinue;
   }
   Tptsrace_commentator_form& screen = *screens.points_race;
   ShowAndRaise(&screen);
-  if (FlagSet("{clr}", text)) {
+  if (record.Flag("{clr}")) {
     screen.ClearGrids();
     return FamilyResult::kEndRecord;
   }
-  if (HasValue("{standings}", text)) {
-    WriteStandings(screen, text);
+  if (record.Has("{standings}")) {
+    WriteStandings(screen, record);
   }
-  if (HasValue("{sprint}", text)) {
-    WriteSprint(screen, text);
+  if (record.Has("{sprint}")) {
+    WriteSprint(screen, record);
   }
   return FamilyResult::kContinue;
 }

@@ -1,14 +1,12 @@
 #include "records/record_families.h"
 
-#include "records/record_text.h"
-
 #include <string_view>
 
 namespace {
 
 struct RecordFamily {
   std::string_view flag;
-  FamilyResult (*handle)(const EventScreens&, const std::string&);
+  FamilyResult (*handle)(const EventScreens&, const RecordTags&);
 };
 
 constexpr RecordFamily kFamilies[] = {
@@ -19,9 +17,9 @@ constexpr RecordFamily kFamilies[] = {
 
 }  // namespace
 
-void DispatchToFamilies(const EventScreens& screens, const std::string& text) {
+void DispatchToFamilies(const EventScreens& screens, const RecordTags& record) {
   for (const RecordFamily& family : kFamilies) {
-    if (FlagSet(family.flag, text) && family.handle(screens, text) == FamilyResult::kEndRecord) {
+    if (record.Flag(family.flag) && family.handle(screens, record) == FamilyResult::kEndRecord) {
       return;
     }
   }

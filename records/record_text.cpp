@@ -1,7 +1,10 @@
 #include "records/record_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -49,6 +52,57 @@ std::string_view TagValueView(std::string_view tag, std::string_view text) {
     return {};
   window.remove_prefix(close + 1);
   return window.substr(0, window.find('{'));
+}
+
+// A tag like "{name}": "{" first, "}" last, neither in between. It occurs at
+// p exactly when text[p] is "{" and the first brace after p is the "}" that
+// ends an equal key, so the first "{...}" key at each "{" is all an index
+// needs to hold.
+bool IsKeyShaped(std::string_view tag) {
+  if (tag.size() < 2 || tag.front() != '{' || tag.back() != '}')
+    return false;
+  for (std::size_t i = 1; i + 1 < tag.size(); ++i) {
+    if (tag[i] == '{' || tag[i] == '}')
+      return false;
+  }
+  return true;
+}
+
+std::uint64_t Load64(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+std::uint32_t Load32(const char* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t w) {
+  h = (h ^ w) * 0x9E3779B97F4A7C15u;
+  return h ^ (h >> 32);
+}
+
+// A key's hash, eight bytes at a time; the last, shorter piece is read as
+// overlapping loads. Keys have two characters at least.
+std::uint32_t KeyHash(std::string_view key) {
+  const char* const p = key.data();
+  const std::size_t n = key.size();
+  std::uint64_t h = n;
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) h = Mix(h, Load64(p + i));
+    h = Mix(h, Load64(p + n - 8));
+  } else if (n >= 4) {
+    h = Mix(h, (std::uint64_t{Load32(p)} << 32) | Load32(p + n - 4));
+  } else {
+    const auto byte = [p](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(p[i])};
+    };
+    h = Mix(h, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
+  }
+  return static_cast<std::uint32_t>(Mix(h, 0));
 }
 
 }  // namespace
@@ -160,4 +214,98 @@ std::string NumberedTag(std::string_view stem, int index) {
   tag.reserve(stem.size() + length + 1);
   tag.append(stem).append(digits, length).push_back('}');
   return tag;
+}
+
+RecordTags::RecordTags(std::string_view text) : text_(text) {
+  // Offsets are kept in 32 bits; a longer text takes the plain search.
+  if (text.size() > UINT32_MAX)
+    return;
+  // Each key has its own "{" and two characters at least; the table is at
+  // most half full.
+  const auto opens = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
+  const std::size_t most_keys = std::min(opens, text.size() / 2);
+  const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(2 * most_keys, 8));
+  if (capacity <= kInlineSlots) {
+    slots_ = inline_slots_;
+    std::fill_n(slots_, capacity, Slot{});
+  } else {
+    heap_slots_ = std::make_unique<Slot[]>(capacity);
+    slots_ = heap_slots_.get();
+  }
+  mask_ = capacity - 1;
+  indexed_ = true;
+  if (most_keys == 0)
+    return;
+
+  // A key runs from a "{" to the first brace after it when that is a "}";
+  // its value runs on to the next "{", within the window counted from the
+  // key's "{". A key longer than the window has its "}" cut off: no value.
+  // Values are passed over with memchr; only keys are read a byte at a time.
+  const char* const begin = text.data();
+  const std::size_t size = text.size();
+  const auto next_open = [begin, size](std::size_t from) {
+    const void* const found = std::memchr(begin + from, '{', size - from);
+    return found == nullptr ? size
+                            : static_cast<std::size_t>(static_cast<const char*>(found) - begin);
+  };
+  std::size_t at = next_open(0);
+  while (at < size) {
+    std::size_t close = at + 1;
+    while (close < size && text[close] != '{' && text[close] != '}') ++close;
+    if (close == size)
+      return;
+    if (text[close] == '{') {  // no key at `at`
+      at = close;
+      continue;
+    }
+    const std::size_t key_end = close + 1;
+    const std::size_t limit = next_open(key_end);
+    const std::size_t key_size = key_end - at;
+    const std::size_t value_size =
+        key_size <= kWindow ? std::min(limit, at + kWindow) - key_end : 0;
+    Insert(at, key_size, value_size);
+    at = limit;
+  }
+}
+
+void RecordTags::Insert(std::size_t at, std::size_t key_size, std::size_t value_size) {
+  const std::string_view key = text_.substr(at, key_size);
+  const std::uint32_t hash = KeyHash(key);
+  for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    Slot& slot = slots_[i];
+    if (slot.key_size == 0) {
+      slot = {hash, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(key_size),
+              static_cast<std::uint32_t>(value_size)};
+      return;
+    }
+    // The first occurrence stays.
+    if (slot.hash == hash && text_.substr(slot.at, slot.key_size) == key)
+      return;
+  }
+}
+
+const RecordTags::Slot* RecordTags::Find(std::string_view tag) const {
+  const std::uint32_t hash = KeyHash(tag);
+  for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+    const Slot& slot = slots_[i];
+    if (slot.key_size == 0)
+      return nullptr;
+    if (slot.hash == hash && text_.substr(slot.at, slot.key_size) == tag)
+      return &slot;
+  }
+}
+
+std::string_view RecordTags::Value(std::string_view tag) const {
+  if (!indexed_ || !IsKeyShaped(tag))
+    return TagValueView(tag, text_);
+  const Slot* const slot = Find(tag);
+  if (slot == nullptr)
+    return {};
+  return text_.substr(slot->at + slot->key_size, slot->value_size);
+}
+
+bool RecordTags::Occurs(std::string_view tag) const {
+  if (!indexed_ || !IsKeyShaped(tag))
+    return TagOccurs(tag, text_);
+  return Find(tag) != nullptr;
 }

@@ -3,7 +3,9 @@
 // Standard library only, so it can be tested, benchmarked and fuzzed alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,3 +36,43 @@ std::string NumberedTag(std::string_view stem, int index);
 
 // Edge cases: an empty tag never occurs, so every operation reads it as
 // absent; NumberedTag with a negative index gives that empty tag.
+
+// One record's text with its tags indexed in a single pass, so a family's
+// many tag reads cost a table probe each instead of a search of the whole
+// text. Every answer equals the free function's of the same name on Text().
+// A tag like "{name}", with "{" only first and "}" only last, is looked up
+// in the index; any other tag falls back to the plain search. The text must
+// outlive the object. Records up to 1024 bytes need no allocation.
+class RecordTags {
+ public:
+  explicit RecordTags(std::string_view text);
+  RecordTags(const RecordTags&) = delete;
+  RecordTags& operator=(const RecordTags&) = delete;
+
+  std::string_view Text() const { return text_; }
+  std::string_view Value(std::string_view tag) const;  // TagValue, as a view into Text()
+  bool Flag(std::string_view tag) const { return Value(tag) == "+"; }   // FlagSet
+  bool Has(std::string_view tag) const { return !Value(tag).empty(); }  // HasValue
+  bool Occurs(std::string_view tag) const;                              // TagOccurs
+
+ private:
+  // The first occurrence of one "{...}" key; an empty slot has key_size 0.
+  struct Slot {
+    std::uint32_t hash;  // low bits of the key's hash, to pass other keys by
+    std::uint32_t at;
+    std::uint32_t key_size;
+    std::uint32_t value_size;
+  };
+  // A 1024-byte record holds at most 512 keys; twice that keeps probes short.
+  static constexpr std::size_t kInlineSlots = 1024;
+
+  const Slot* Find(std::string_view tag) const;
+  void Insert(std::size_t at, std::size_t key_size, std::size_t value_size);
+
+  std::string_view text_;
+  bool indexed_ = false;  // false: every tag takes the plain search
+  std::size_t mask_ = 0;
+  Slot* slots_ = nullptr;
+  std::unique_ptr<Slot[]> heap_slots_;
+  Slot inline_slots_[kInlineSlots];
+};

@@ -25,28 +25,28 @@ constexpr TagCell kCompetitorCells[] = {
     {"{rank}", 0}, {"{bib}", 1}, {"{name}", 2}, {"{nat}", 3}, {"{status}", 4}, {"{laps}", 5},
 };
 
-void WriteHeatHeading(Tcommentator_scratch& screen, const std::string& text) {
+void WriteHeatHeading(Tcommentator_scratch& screen, const RecordTags& record) {
   screen.ClearScreen();
   for (const TagCell& cell : kHeatCells) {
-    screen.StringGrid1->SetCell(kHeatValueCol, cell.index, TagValue(cell.tag, text));
+    screen.StringGrid1->SetCell(kHeatValueCol, cell.index, record.Value(cell.tag));
   }
 }
 
-void WriteCompetitorLine(Tcommentator_scratch& screen, const std::string& text) {
+void WriteCompetitorLine(Tcommentator_scratch& screen, const RecordTags& record) {
   StringGrid& grid = *screen.StringGrid2;
-  const int position = ReadInteger(TagValue("{list}", text));
+  const int position = ReadInteger(record.Value("{list}"));
   const int last_position = grid.RowCount() - 2;  // below the heading row
   if (position < 0 || position > last_position) {
     return;
   }
   for (const TagCell& cell : kCompetitorCells) {
-    grid.SetCell(cell.index, position + 1, TagValue(cell.tag, text));
+    grid.SetCell(cell.index, position + 1, record.Value(cell.tag));
   }
 }
 
 }  // namespace
 
-FamilyResult HandleScratchRecord(const EventScreens& screens, const std::string& text) {
+FamilyResult HandleScratchRecord(const EventScreens& screens, const RecordTags& record) {
   // Held apart from `screens`: the event loop runs below, and the window
   // must not be written after it has gone.
   const QPointer<Tcommentator_scratch> screen = screens.scratch;
@@ -55,20 +55,20 @@ FamilyResult HandleScratchRecord(const EventScreens& screens, const std::string&
   }
   ShowAndRaise(screen);
   // The newly shown screen is drawn before any cell changes; records that
-  // arrive meanwhile are handled here, nested, each with its own text.
+  // arrive meanwhile are handled here, nested, each with its own text and index.
   QCoreApplication::processEvents();
   if (screen.isNull()) {
     return FamilyResult::kContinue;
   }
 
-  if (FlagSet("{clr}", text)) {
+  if (record.Flag("{clr}")) {
     screen->ClearScreen();
     return FamilyResult::kEndRecord;
   }
-  if (TagOccurs("{title}", text)) {
-    WriteHeatHeading(*screen, text);
+  if (record.Occurs("{title}")) {
+    WriteHeatHeading(*screen, record);
   } else {
-    WriteCompetitorLine(*screen, text);
+    WriteCompetitorLine(*screen, record);
   }
   return FamilyResult::kContinue;
 }

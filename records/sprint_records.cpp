@@ -28,13 +28,13 @@ constexpr SprintCell kSprintCells[] = {
 
 // A sprint record carries the whole heat, so every field is rewritten and a
 // missing tag blanks what it would have filled.
-FamilyResult HandleSprintRecord(const EventScreens& screens, const std::string& text) {
+FamilyResult HandleSprintRecord(const EventScreens& screens, const RecordTags& record) {
   Tsprintr_commentator_form& window = *screens.sprint;
   ShowAndRaise(&window);
-  const std::string title = TagValue("{title}", text);
+  const std::string_view title = record.Value("{title}");
   window.Label1->setText(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())));
   for (const SprintCell& cell : kSprintCells) {
-    window.StringGrid1->SetCell(cell.col, cell.row, TagValue(cell.tag, text));
+    window.StringGrid1->SetCell(cell.col, cell.row, record.Value(cell.tag));
   }
   return FamilyResult::kContinue;
 }

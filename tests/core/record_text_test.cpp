@@ -249,4 +249,79 @@ TEST(NumberedTag, BuildsTagsThatMatchOnlyTheirOwnNumber) {
   EXPECT_EQ(TagValue(NumberedTag("{name", -1), "}A"), "");
 }
 
+// The index must answer exactly as the plain search: every tag against every
+// text, tags of other shapes than "{name}" included (they take the search).
+TEST(RecordTags, AnswersAsThePlainSearch) {
+  const std::vector<std::string> texts = {
+      "",
+      "{tt}+",
+      "{name}Smith{nat}GER{name}Jones",
+      "{rnk}{x}{rnk}7",
+      "{sname}X{name1}Y{name10}Z{name}W",
+      "{name10}B{name1}A",
+      "{{{name}X{{",
+      "{name}X{",
+      "{name",
+      "}{name}}X}{",
+      "{a{name}}V{name}W",
+      "{}{}+{}",
+      "{}+",
+      "{ name}A{name }B{name}C",
+      "{n\xff}\x80{n\xff}\x01",
+      "{tt}+{x}{tt}-",
+      "{name}" + Repeat('a', 249) + "{nat}X",
+      "{name}" + Repeat('a', 300),
+      Repeat('z', 500) + "{name}" + Repeat('b', 260) + "{nat}Y",
+      "{" + Repeat('t', 252) + "}V{x}",
+      "{" + Repeat('t', 253) + "}V{x}",
+      "{" + Repeat('t', 254) + "}V{x}",
+      "{" + Repeat('t', 300) + "}V{" + Repeat('t', 300) + "}W",
+  };
+  const std::vector<std::string> tags = {
+      "{name}", "{nat}", "{name1}", "{name10}", "{sname}", "{rnk}", "{x}", "{tt}", "{}", "{ name}",
+      "{name }", "{n\xff}",
+      // Other shapes.
+      "", "{", "}", "}{", "{{}", "{}}", "{name", "name}", "{a{name}", "{name}}", "x{name}",
+      "{name}X", "{a{name}}", "{x}{tt}", "{tt}+",
+      // Keys about as long as the window.
+      "{" + Repeat('t', 252) + "}", "{" + Repeat('t', 253) + "}", "{" + Repeat('t', 254) + "}",
+      "{" + Repeat('t', 300) + "}"};
+  for (const std::string& text : texts) {
+    const RecordTags record(text);
+    EXPECT_EQ(record.Text().data(), text.data());
+    for (const std::string& tag : tags) {
+      SCOPED_TRACE(testing::Message() << "tag \"" << tag << "\" in \"" << text << "\"");
+      EXPECT_EQ(record.Value(tag), TagValue(tag, text));
+      EXPECT_EQ(record.Flag(tag), FlagSet(tag, text));
+      EXPECT_EQ(record.Has(tag), HasValue(tag, text));
+      EXPECT_EQ(record.Occurs(tag), TagOccurs(tag, text));
+    }
+  }
+}
+
+// Records at and past the size the index holds without allocating: every key
+// stays found, and look-alikes of the keys stay absent.
+TEST(RecordTags, FindsEveryKeyOfLongRecords) {
+  std::string pairs;
+  for (int i = 0; i < 512; ++i) pairs += "{}";
+  const RecordTags pair_record(pairs);
+  EXPECT_TRUE(pair_record.Occurs("{}"));
+  EXPECT_EQ(pair_record.Value("{}"), "");
+  EXPECT_FALSE(pair_record.Occurs("{x}"));
+
+  const std::string opens = Repeat('{', 3000) + "{x}+";
+  EXPECT_TRUE(RecordTags(opens).Flag("{x}"));
+
+  for (const int keys : {512, 513, 3000}) {
+    std::string text;
+    for (int i = 0; i < keys; ++i) text += NumberedTag("{", i) + std::to_string(keys - i);
+    const RecordTags record(text);
+    for (int i = 0; i < keys; ++i) {
+      const std::string tag = NumberedTag("{", i);
+      ASSERT_EQ(record.Value(tag), std::to_string(keys - i)) << tag;
+      ASSERT_FALSE(record.Occurs(NumberedTag("{x", i))) << tag;
+    }
+  }
+}
+
 }  // namespace

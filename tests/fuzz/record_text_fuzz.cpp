@@ -1,4 +1,5 @@
-// Fuzzes the record text operations with arbitrary tags and texts.
+// Fuzzes the record text operations with arbitrary tags and texts, and
+// checks the RecordTags index against the plain search.
 //
 // Input layout: byte 0 is the tag length, byte 1 a field number (read as a
 // signed byte so that zero and negative numbers come up), then the tag, then
@@ -150,6 +151,34 @@ void CheckTag(std::string_view tag, std::string_view text) {
   CheckInteger(v);
 }
 
+// The index answers as the plain search does, whatever the tag's shape.
+void CheckIndexed(const RecordTags& record, std::string_view tag) {
+  const std::string_view text = record.Text();
+  Check(record.Value(tag) == TagValue(tag, text), "the index reads the value the search reads");
+  Check(record.Flag(tag) == FlagSet(tag, text), "the index reads the flag the search reads");
+  Check(record.Has(tag) == HasValue(tag, text), "the index sees a value where the search does");
+  Check(record.Occurs(tag) == TagOccurs(tag, text), "the index finds what the search finds");
+}
+
+void CheckIndex(std::string_view tag, std::string_view numbered, std::string_view text) {
+  const RecordTags record(text);
+  CheckIndexed(record, tag);
+  CheckIndexed(record, numbered);
+  for (std::string_view fixed : {"{name}", "{tt}", "{}", "{ltg1}", "{ltg10}", "{", "}", "{x}}"}) {
+    CheckIndexed(record, fixed);
+  }
+  // Tags the text holds, so that most of them are found: from each of the
+  // first few "{" to the "}" after it, braces inside or not.
+  std::size_t open = text.find('{');
+  for (int k = 0; k < 8 && open != std::string_view::npos; ++k) {
+    const std::size_t close = text.find('}', open);
+    if (close == std::string_view::npos)
+      break;
+    CheckIndexed(record, text.substr(open, close + 1 - open));
+    open = text.find('{', open + 1);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -178,5 +207,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(numbered == (n < 0 ? std::string() : std::string(tag) + std::to_string(n) + "}"),
         "NumberedTag is stem, number, brace");
   CheckTag(numbered, text);
+  CheckIndex(tag, numbered, text);
   return 0;
 }
