@@ -1,6 +1,9 @@
 # The two commands of the README:
 #   make run   builds and starts the commentator screen
 #   make test  builds and runs the whole test suite, headless
+# and for CI:
+#   make test-sanitize  the same suite built with AddressSanitizer and
+#                       UndefinedBehaviorSanitizer, in build-asan
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
@@ -10,7 +13,7 @@ BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev
 RUN_PACKAGES := fonts-dseg fonts-terminus fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi
 
-.PHONY: all build run test deps-build deps-run deps-test clean
+.PHONY: all build run test test-sanitize deps-build deps-run deps-test clean
 
 all: build
 
@@ -32,6 +35,10 @@ run: build
 test: deps-test $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR)
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j2
+
+test-sanitize:
+	$(MAKE) test BUILD_DIR=build-asan BUILD_TYPE=RelWithDebInfo \
+	  CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF"
 
 clean:
 	rm -rf $(BUILD_DIR)

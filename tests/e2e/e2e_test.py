@@ -20,6 +20,9 @@ import unittest
 import pyatspi
 
 PROGRAM, RACE_FEED, ARTIFACTS = sys.argv[1:4]
+# Bring the accessibility registry up before any program starts: a program
+# that starts while the bus is still being activated never appears on it.
+list(pyatspi.Registry.getDesktop(0))
 APP_NAME = "Orvane Commentator Screen"
 MAIN = "Commentator Screen v2.09"
 SCRATCH = "Commentator Screen, Scratch / Keiren"
@@ -170,9 +173,14 @@ class CommentatorScreen:
         self.output = open(os.path.join(self.dir, "program.log"), "wb")
         self.process = subprocess.Popen([PROGRAM], cwd=self.dir, env=env,
                                         stdout=self.output, stderr=subprocess.STDOUT)
-        wait_for(lambda: Accessible.frame(MAIN), timeout=20)
-        # The receivers open as the main window is shown; a heartbeat proves it.
-        wait_for(self._answers_heartbeat, timeout=20)
+        try:
+            wait_for(lambda: Accessible.frame(MAIN), timeout=20)
+            # The receivers open as the main window is shown; a heartbeat proves it.
+            wait_for(self._answers_heartbeat, timeout=20)
+        except BaseException:
+            # A program left running would hold the ports for the next tests.
+            self.cleanup()
+            raise
 
     def _answers_heartbeat(self):
         send("{heartbeat}+")
@@ -217,6 +225,7 @@ class StartAndEnd(unittest.TestCase):
         screen = CommentatorScreen()
         self.addCleanup(screen.cleanup)
         env = dict(os.environ, XDG_RUNTIME_DIR=screen.runtime, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        env.pop("QT_QPA_PLATFORM", None)  # ctest runs with the offscreen platform
         second = subprocess.Popen([PROGRAM], cwd=screen.dir, env=env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: second.poll() is None and second.kill())

@@ -95,7 +95,9 @@ std::string Clock(std::int64_t ms, int decimals) {
 }
 
 std::string SignedClock(std::int64_t ms, int decimals) {
-  return (ms < 0 ? "-" : "+") + Clock(std::llabs(ms), decimals);
+  std::string text(ms < 0 ? "-" : "+");
+  text += Clock(std::llabs(ms), decimals);
+  return text;
 }
 
 std::string Fixed2(double value) {

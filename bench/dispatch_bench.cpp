@@ -1,0 +1,158 @@
+// Cost of DispatchRecord per record family, with every window of the program
+// created and the main window shown, on the offscreen platform unless another
+// is chosen. The records are race-feed's demo records of each family, so the
+// screens are written as in a real evening. Scratch records let the event
+// loop run inside, which includes any repaint that is due. Then the cost of
+// one whole repaint of each window, which is what a record costs the event
+// loop when records come slowly enough for each to be painted.
+#include "app/orvane_commentator.h"
+#include "platform/string_grid.h"
+#include "platform/text_list.h"
+#include "screens/commenta_pts.h"
+#include "screens/commenta_sprintr.h"
+#include "screens/commenta_tt.h"
+#include "screens/commentator_scratchf.h"
+#include "screens/qdtype_commentator.h"
+#include "tools/race_feed/demo.h"
+#include "tools/race_feed/records.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+CommentatorWindows* windows = nullptr;
+
+// The offscreen platform warns on every raise(); the program on a desktop
+// does not, so the warnings are counted and kept out of the figures.
+std::uint64_t qt_messages = 0;
+void CountMessage(QtMsgType, const QMessageLogContext&, const QString&) {
+  ++qt_messages;
+}
+
+struct FamilyCase {
+  const char* name;
+  race_feed::Family family;
+};
+
+constexpr FamilyCase kCases[] = {
+    {"tt", race_feed::Family::kTimeTrial},    {"pts", race_feed::Family::kPointsRace},
+    {"sprint", race_feed::Family::kSprint},   {"qdtype", race_feed::Family::kQuickText},
+    {"scratch", race_feed::Family::kScratch}, {"heartbeat", race_feed::Family::kHeartbeat},
+    {"mixed", race_feed::Family::kMixed},
+};
+
+void BM_DispatchRecord(benchmark::State& state, race_feed::Family family) {
+  const std::vector<std::string> pool = race_feed::FloodPool(family);
+  if (pool.empty()) {
+    state.SkipWithError("no records of this family in the demo");
+    return;
+  }
+  Tcommentator0_form& main_window = *windows->commentator0_form;
+  // Each family's screen is shown by its first record; that one-off cost
+  // stays out of the figure.
+  for (const std::string& record : pool) {
+    main_window.DispatchRecord(record);
+  }
+  QApplication::processEvents();
+  std::size_t next = 0;
+  for (auto _ : state) {
+    main_window.DispatchRecord(pool[next]);
+    next = next + 1 == pool.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["pool"] = static_cast<double>(pool.size());
+  // Repaints that the records asked for happen here, outside the timing.
+  QApplication::processEvents();
+}
+
+// A whole repaint of one control, with the cells the demo
+// records left in it: what each paint costs the event loop once it is due.
+void BM_Repaint(benchmark::State& state, QWidget* (*target)()) {
+  for (const std::string& record : race_feed::FloodPool(race_feed::Family::kMixed)) {
+    windows->commentator0_form->DispatchRecord(record);
+  }
+  QApplication::processEvents();
+  QWidget* widget = target();
+  for (auto _ : state) {
+    widget->repaint();
+  }
+}
+
+// Start-up's own share: every window created hidden, as the program does
+// before the event loop shows the main window, and destroyed again.
+void BM_CreateWindows(benchmark::State& state) {
+  for (auto _ : state) {
+    CommentatorWindows created(ListenerPorts{0, 0});
+    benchmark::DoNotOptimize(created.commentator0_form.get());
+  }
+}
+
+struct RepaintCase {
+  const char* name;
+  QWidget* (*target)();
+};
+
+const RepaintCase kRepaints[] = {
+    {"traffic_log", [] { return windows->commentator0_form->ListBox1->viewport(); }},
+    {"tt_summary_grid", [] { return windows->tt_commentator_form->Panel(0).summary->viewport(); }},
+    {"tt_laps_grid", [] { return windows->tt_commentator_form->Panel(0).laps->viewport(); }},
+    {"tt_time_label",
+     [] { return static_cast<QWidget*>(windows->tt_commentator_form->Panel(0).time); }},
+    {"pts_standings_grid",
+     [] { return windows->ptsrace_commentator_form->StringGrid1->viewport(); }},
+    {"sprint_grid", [] { return windows->sprintr_commentator_form->StringGrid1->viewport(); }},
+    {"scratch_competitor_grid",
+     [] { return windows->commentator_scratch->StringGrid2->viewport(); }},
+    {"qdtype_list", [] { return windows->qdtype_commentator_form->listbox1->viewport(); }},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  qInstallMessageHandler(CountMessage);
+  QApplication app(argc, argv);
+  // The program writes its data files into the working directory.
+  QTemporaryDir work;
+  if (!work.isValid() || !QDir::setCurrent(work.path())) {
+    return 1;
+  }
+  auto created = std::make_unique<CommentatorWindows>(ListenerPorts{0, 0});
+  windows = created.get();
+  windows->ShowMainWindow();
+  QApplication::processEvents();
+
+  for (const FamilyCase& family_case : kCases) {
+    benchmark::RegisterBenchmark((std::string("DispatchRecord/") + family_case.name).c_str(),
+                                 BM_DispatchRecord, family_case.family)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  benchmark::RegisterBenchmark("CreateWindows", BM_CreateWindows)->Unit(benchmark::kMillisecond);
+  for (const RepaintCase& repaint : kRepaints) {
+    benchmark::RegisterBenchmark((std::string("Repaint/") + repaint.name).c_str(), BM_Repaint,
+                                 repaint.target)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  windows = nullptr;
+  created.reset();
+  return 0;
+}
