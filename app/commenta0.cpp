@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
 
@@ -162,7 +163,10 @@ void Tcommentator0_form::RunReceiveCycle(UdpReceiver& receiver) {
   }
   DepthGuard depth(receive_depth_);
   max_receive_depth_seen_ = std::max(max_receive_depth_seen_, receive_depth_);
-  while (HandleOneDatagram(receiver) && receiver.HasPendingData()) {
+  QElapsedTimer draining;
+  draining.start();
+  while (HandleOneDatagram(receiver) && receiver.HasPendingData() &&
+         draining.nsecsElapsed() < drain_budget_.count()) {
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ class Tcommentator0_form : public QMainWindow {
   void WSocket1DataAvailable();
   void WSocket2DataAvailable();
   void TrimTrafficLog();
+  // A fast feed must not starve the event loop: after this long a receive
+  // cycle leaves the rest of its queue to the notifier's next report.
+  static constexpr std::chrono::nanoseconds kDrainBudget = std::chrono::milliseconds(5);
+  void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
   // How deep receive cycles have nested inside one another so far; a record
   // family that lets the event loop run allows nesting up to the bound.
   static constexpr int kMaxReceiveDepth = 2;
@@ -86,5 +91,6 @@ class Tcommentator0_form : public QMainWindow {
   bool hidden_once_ = false;
   int receive_depth_ = 0;
   int max_receive_depth_seen_ = 0;
+  std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::uint64_t traffic_lines_added_ = 0;
 };

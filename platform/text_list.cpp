@@ -1,5 +1,6 @@
 #include "platform/text_list.h"
 
+#include <QEvent>
 #include <QScrollBar>
 
 TextList::TextList(QWidget* parent) : QListWidget(parent) {
@@ -10,6 +11,9 @@ TextList::TextList(QWidget* parent) : QListWidget(parent) {
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
+
+  repaint_hold_.setSingleShot(true);
+  connect(&repaint_hold_, &QTimer::timeout, this, &TextList::EndRepaintHold);
 }
 
 std::string TextList::Line(int index) const {
@@ -25,10 +29,12 @@ void TextList::AddLine(std::string_view text) {
   auto* line =
       new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   line->setSizeHint(LineSize());
+  LinesChanged();
   addItem(line);
 }
 
 void TextList::RemoveFirstLine() {
+  LinesChanged();
   delete takeItem(0);
 }
 
@@ -43,7 +49,42 @@ void TextList::SetTopLine(int index) {
   if (count() == 0) {
     return;
   }
-  scrollToItem(item(qBound(0, index, count() - 1)), QAbstractItemView::PositionAtTop);
+  // Scrolling to an item would lay the list out now, once per added line;
+  // the scroll bar takes the value again when the pending layout has run.
+  const int wanted = qBound(0, index, count() - 1);
+  verticalScrollBar()->setValue(wanted);
+  wanted_top_line_ = verticalScrollBar()->value() == wanted ? -1 : wanted;
+}
+
+void TextList::updateGeometries() {
+  QListWidget::updateGeometries();
+  if (wanted_top_line_ >= 0) {
+    verticalScrollBar()->setValue(wanted_top_line_);
+    wanted_top_line_ = -1;
+  }
+}
+
+bool TextList::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Paint) {
+    since_last_paint_.start();
+  }
+  return QListWidget::viewportEvent(event);
+}
+
+void TextList::LinesChanged() {
+  if (repaint_hold_.isActive() || !since_last_paint_.isValid()) {
+    return;
+  }
+  const qint64 since = since_last_paint_.elapsed();
+  if (since >= kRepaintInterval) {
+    return;  // paints with the next pass of the event loop
+  }
+  viewport()->setUpdatesEnabled(false);
+  repaint_hold_.start(static_cast<int>(kRepaintInterval - since));
+}
+
+void TextList::EndRepaintHold() {
+  viewport()->setUpdatesEnabled(true);  // repaints the whole viewport
 }
 
 void TextList::SetLineHeight(int height) {

@@ -67,6 +67,9 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 }
 
 void ShowAndRaise(QWidget* window) {
+  if (window->isVisible() && !window->isMinimized() && window->isActiveWindow()) {
+    return;
+  }
   window->show();
   window->raise();
   window->activateWindow();

@@ -34,5 +34,6 @@ void SetBackground(QWidget* widget, const QColor& colour);
 void SetTextColour(QWidget* widget, const QColor& colour);
 
 // Shows the window and brings it to the front of the stacking order, with
-// or without a window manager.
+// or without a window manager. The active window is already in front; it is
+// left alone, since activating asks the display server and waits for it.
 void ShowAndRaise(QWidget* window);

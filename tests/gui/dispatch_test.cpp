@@ -78,6 +78,21 @@ TEST(Dispatch, FamiliesActInTheirFixedOrderWhateverTheTagOrder) {
   EXPECT_EQ(QApplication::activeWindow(), time_trial);
 }
 
+TEST(Dispatch, AScreenTheUserLeftComesBackToTheFrontWithItsNextRecord) {
+  CommentatorFixture fixture;
+  QWidget* time_trial = EventWindows(fixture)[4];
+  fixture.Dispatch("{tt}+");
+  Settle();
+  ASSERT_EQ(QApplication::activeWindow(), time_trial);
+
+  fixture.Main().activateWindow();  // the commentator clicks the main window
+  Settle();
+  ASSERT_EQ(QApplication::activeWindow(), &fixture.Main());
+  fixture.Dispatch("{tt}+");
+  Settle();
+  EXPECT_EQ(QApplication::activeWindow(), time_trial);
+}
+
 // --- Quick text ---------------------------------------------------------------
 
 class QuickTextTest : public ::testing::Test {

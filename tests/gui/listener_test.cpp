@@ -5,6 +5,7 @@
 #include "platform/udp_receiver.h"
 #include "support/test_support.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include <arpa/inet.h>
@@ -120,6 +121,23 @@ TEST(Listener, LogKeepsThirtyLinesAndScrollsOnlyWhenTrimmed) {
   }
   ASSERT_TRUE(WaitUntil([&] { return log.Line(29) == "127.0.0.1>line 100"; }));
   EXPECT_EQ(log.Line(0), "127.0.0.1>line 71");
+  EXPECT_EQ(log.TopLine(), 30 - visible) << "still the last page after many trims";
+}
+
+TEST(Listener, QueuedDatagramsLeaveTheEventLoopRunningBetweenThem) {
+  CommentatorFixture fixture;
+  Tcommentator0_form& main_window = fixture.Main();
+  main_window.SetDrainBudget(std::chrono::nanoseconds(0));  // one datagram per cycle
+  for (const char* text : {"a", "b", "c"}) {
+    SendDatagram(fixture.Port1(), text);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return main_window.WSocket1->HasPendingData(); }));
+  usleep(20000);  // loopback delivery is synchronous; this is only a margin
+
+  QCoreApplication::processEvents();
+  EXPECT_LT(main_window.TrafficLinesAdded(), 3u) << "one pass handled the whole queue";
+  ASSERT_TRUE(WaitUntil([&] { return main_window.TrafficLinesAdded() == 3; }));
+  EXPECT_EQ(fixture.Log(), Lines({"127.0.0.1>a", "127.0.0.1>b", "127.0.0.1>c"}));
 }
 
 TEST(Listener, NothingIsReceivedBeforeTheMainWindowIsShownOrAfterItIsHidden) {

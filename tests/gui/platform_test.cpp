@@ -1,11 +1,18 @@
-// The platform adapters: the grid's cell store and headings, and the
-// anchoring rules with the screens' worked figures.
+// The platform adapters: the grid's cell store and headings, the text list's
+// repaints, and the anchoring rules with the screens' worked figures.
 #include "platform/anchoring.h"
 #include "platform/string_grid.h"
+#include "platform/text_list.h"
 #include "platform/windows.h"
+#include "support/test_support.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +50,58 @@ TEST(StringGridModel, FixedRowAndColumnBecomeHeadingsAndNoNumbersAppear) {
   plain.SetSize(2, 2);
   EXPECT_EQ(plain.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "");
   EXPECT_EQ(plain.headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), "");
+}
+
+// Counts the viewport's paints and remembers how many changes the last one
+// could show.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  int changes = 0;
+  int changes_painted = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      changes_painted = changes;
+    }
+    return false;
+  }
+};
+
+TEST(TextList, ChangesRepaintAtOnceAfterAQuietSpellAndAtMostOncePerIntervalInAFlood) {
+  TextList list;
+  list.resize(300, 120);
+  list.show();
+  PaintCounter counter;
+  list.viewport()->installEventFilter(&counter);
+  QEventLoop quiet_spell;
+  QTimer::singleShot(2 * TextList::kRepaintInterval, &quiet_spell, &QEventLoop::quit);
+  quiet_spell.exec();
+
+  const int before = counter.paints;
+  list.AddLine("first");
+  ++counter.changes;
+  Settle();  // the list's layout pass, then its paint
+  EXPECT_EQ(counter.paints, before + 1) << "a change after a quiet spell waits for nothing";
+
+  const int flood_start = counter.paints;
+  QElapsedTimer clock;
+  clock.start();
+  for (int i = 0; i < 300; ++i) {
+    list.AddLine("line " + std::to_string(i));
+    list.RemoveFirstLine();
+    ++counter.changes;
+    QCoreApplication::processEvents();
+  }
+  const qint64 flood_ms = clock.elapsed();
+  EXPECT_LE(counter.paints - flood_start, flood_ms / TextList::kRepaintInterval + 1);
+
+  // Nothing stays unpainted once the hold is over.
+  EXPECT_TRUE(WaitUntil([&] { return counter.changes_painted == counter.changes; }, 1000));
+  EXPECT_TRUE(list.viewport()->updatesEnabled());
+  EXPECT_EQ(list.Line(0), "line 299");
 }
 
 TEST(StringGrid, WidthsHeightsAndHiddenColumns) {
