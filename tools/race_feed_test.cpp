@@ -493,7 +493,7 @@ TEST_F(DemoSessionTest, SprintHeatsOfTwoAndThreeWithConsistentSpeeds) {
     }
     int riders = 0;
     for (int line = 1; line <= 4; ++line) {
-      riders += Value(record, "r" + std::to_string(line)).empty() ? 0 : 1;
+      riders += Value(record, std::string("r").append(std::to_string(line))).empty() ? 0 : 1;
     }
     heat_sizes.insert(riders);
     const std::string time = Value(record, "et");
