@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 CommentatorWindows::CommentatorWindows(ListenerPorts ports) {
+  UseOnePaletteWhetherActiveOrNot();
   // The main window first: its creation sets the display colours the event
   // screens read. The windows of the typewriter, Seiko, RTD, queue and debug
   // subsystems are not part of this program; of them only the QD Type frame

@@ -1,5 +1,8 @@
 #include "platform/string_grid.h"
 
+#include "platform/repaint_throttle.h"
+
+#include <QAccessible>
 #include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -160,6 +163,26 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(this) {
   horizontalHeader()->setStretchLastSection(false);
   ApplyGeometry();
   ApplyColours();
+  repaint_throttle_ = new RepaintThrottle(viewport(), viewport());
+}
+
+void StringGrid::dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
+                             const QList<int>& roles) {
+  const QRegion cells = QRegion(visualRect(top_left).united(visualRect(bottom_right)))
+                            .intersected(viewport()->rect());
+  if (!isVisible() || !repaint_throttle_->HoldRepaint(cells)) {
+    QTableView::dataChanged(top_left, bottom_right, roles);
+    return;
+  }
+  // What the view would do besides repainting: tell a screen reader.
+  if (QAccessible::isActive()) {
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+    event.setFirstRow(top_left.row());
+    event.setFirstColumn(top_left.column());
+    event.setLastRow(bottom_right.row());
+    event.setLastColumn(bottom_right.column());
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void StringGrid::SetSize(int col_count, int row_count) {

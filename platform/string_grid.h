@@ -4,7 +4,8 @@
 // The cells live in StringGridModel, a plain table model that can be tested
 // without painting. StringGrid is the view: a QTableView that shows the fixed
 // row as its horizontal header and the fixed column as its vertical header,
-// so they never scroll and a screen reader reads them as headings.
+// so they never scroll and a screen reader reads them as headings. The
+// repaints of cell writes are throttled.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -14,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class RepaintThrottle;
 
 class StringGridModel : public QAbstractTableModel {
   Q_OBJECT
@@ -95,6 +98,8 @@ class StringGrid : public QTableView {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
+                   const QList<int>& roles = QList<int>()) override;
 
  private:
   void ApplyGeometry();
@@ -108,4 +113,5 @@ class StringGrid : public QTableView {
   QColor text_{Qt::black};
   QColor fixed_{Qt::lightGray};
   bool column_dragging_ = false;
+  RepaintThrottle* repaint_throttle_;  // owned by the viewport
 };

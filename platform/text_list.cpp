@@ -1,7 +1,104 @@
 #include "platform/text_list.h"
 
-#include <QEvent>
+#include "platform/repaint_throttle.h"
+
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <memory>
+
+namespace {
+
+// Draws each line as one glyph per byte, straight from a table of the font's
+// glyphs and advances, and only as far as the viewport reaches. The toolkit's
+// own text layout shapes every character of every line at each repaint, and
+// a record line runs to 1,024 characters: at a fast feed that was most of
+// what the log cost. Single bytes need no shaping; a byte the font has no
+// glyph for shows the font's missing-glyph box.
+class SingleByteLineDelegate : public QStyledItemDelegate {
+ public:
+  explicit SingleByteLineDelegate(QListWidget* list) : QStyledItemDelegate(list), list_(list) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();  // the style draws the background, selection and focus
+    QStyle* style = list_->style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, list_);
+
+    const Glyphs& glyphs = GlyphsFor(item.font);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    const qreal left = item.rect.left() + margin;
+    const qreal right = list_->viewport()->width();
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    qreal x = 0;
+    for (const QChar character : text) {
+      if (left + x > right) {
+        break;
+      }
+      const auto byte = static_cast<unsigned char>(character.unicode() & 0xff);
+      indexes.append(glyphs.index[byte]);
+      positions.append(QPointF(x, 0));
+      x += glyphs.advance[byte];
+    }
+    if (indexes.isEmpty()) {
+      return;
+    }
+    QGlyphRun run;
+    run.setRawFont(glyphs.font);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    const QFontMetricsF metrics(item.font);
+    const qreal baseline =
+        item.rect.top() + (item.rect.height() - metrics.height()) / 2 + metrics.ascent();
+    const bool selected = (item.state & QStyle::State_Selected) != 0;
+    painter->save();
+    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawGlyphRun(QPointF(left, baseline), run);
+    painter->restore();
+  }
+
+ private:
+  struct Glyphs {
+    QFont for_font;
+    QRawFont font;
+    quint32 index[256] = {};
+    qreal advance[256] = {};
+  };
+
+  const Glyphs& GlyphsFor(const QFont& font) const {
+    if (!glyphs_ || glyphs_->for_font != font) {
+      auto glyphs = std::make_unique<Glyphs>();
+      glyphs->for_font = font;
+      glyphs->font = QRawFont::fromFont(font);
+      QChar characters[256];
+      for (int byte = 0; byte < 256; ++byte) {
+        characters[byte] = QChar(byte);
+      }
+      int count = 256;
+      glyphs->font.glyphIndexesForChars(characters, 256, glyphs->index, &count);
+      QPointF advances[256];
+      glyphs->font.advancesForGlyphIndexes(glyphs->index, advances, 256);
+      for (int byte = 0; byte < 256; ++byte) {
+        glyphs->advance[byte] = advances[byte].x();
+      }
+      glyphs_ = std::move(glyphs);
+    }
+    return *glyphs_;
+  }
+
+  QListWidget* list_;
+  mutable std::unique_ptr<Glyphs> glyphs_;
+};
+
+}  // namespace
 
 TextList::TextList(QWidget* parent) : QListWidget(parent) {
   setUniformItemSizes(true);  // one fixed line height, whatever bytes a line holds
@@ -11,9 +108,9 @@ TextList::TextList(QWidget* parent) : QListWidget(parent) {
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
-
-  repaint_hold_.setSingleShot(true);
-  connect(&repaint_hold_, &QTimer::timeout, this, &TextList::EndRepaintHold);
+  setItemDelegate(new SingleByteLineDelegate(this));
+  // The whole list: a change of lines repaints its scroll bars and frame too.
+  repaint_throttle_ = new RepaintThrottle(this, viewport());
 }
 
 std::string TextList::Line(int index) const {
@@ -29,12 +126,12 @@ void TextList::AddLine(std::string_view text) {
   auto* line =
       new QListWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   line->setSizeHint(LineSize());
-  LinesChanged();
+  repaint_throttle_->ContentChanged();
   addItem(line);
 }
 
 void TextList::RemoveFirstLine() {
-  LinesChanged();
+  repaint_throttle_->ContentChanged();
   delete takeItem(0);
 }
 
@@ -62,29 +159,6 @@ void TextList::updateGeometries() {
     verticalScrollBar()->setValue(wanted_top_line_);
     wanted_top_line_ = -1;
   }
-}
-
-bool TextList::viewportEvent(QEvent* event) {
-  if (event->type() == QEvent::Paint) {
-    since_last_paint_.start();
-  }
-  return QListWidget::viewportEvent(event);
-}
-
-void TextList::LinesChanged() {
-  if (repaint_hold_.isActive() || !since_last_paint_.isValid()) {
-    return;
-  }
-  const qint64 since = since_last_paint_.elapsed();
-  if (since >= kRepaintInterval) {
-    return;  // paints with the next pass of the event loop
-  }
-  viewport()->setUpdatesEnabled(false);
-  repaint_hold_.start(static_cast<int>(kRepaintInterval - since));
-}
-
-void TextList::EndRepaintHold() {
-  viewport()->setUpdatesEnabled(true);  // repaints the whole viewport
 }
 
 void TextList::SetLineHeight(int height) {

@@ -1,19 +1,15 @@
 // A list of single-byte text lines with a settable top line: the traffic log
 // and the quick-text list. Lines are kept as the bytes they were given and
-// shown one character per byte.
-//
-// A fast feed changes the lines far more often than anyone can read them, and
-// each repaint lays out every visible line. So the lines are repainted at most
-// once every kRepaintInterval: a change soon after a paint waits for the rest
-// of the interval. The lines themselves change at once.
+// shown one character per byte. The lines change at once; their repaints
+// are throttled.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QListWidget>
-#include <QTimer>
 
 #include <string>
 #include <string_view>
+
+class RepaintThrottle;
 
 class TextList : public QListWidget {
   Q_OBJECT
@@ -37,19 +33,13 @@ class TextList : public QListWidget {
   void SetHorizontalExtent(int width);
   void SetColours(const QColor& background, const QColor& text);
 
-  static constexpr int kRepaintInterval = 40;  // ms
-
  protected:
   void updateGeometries() override;
-  bool viewportEvent(QEvent* event) override;
 
  private:
   QSize LineSize() const { return QSize(horizontal_extent_, line_height_); }
-  void LinesChanged();
-  void EndRepaintHold();
 
-  QTimer repaint_hold_;
-  QElapsedTimer since_last_paint_;
+  RepaintThrottle* repaint_throttle_;  // owned by the list
   // The top line asked for while the list's layout was still pending; the
   // scroll range is only right once the layout has run.
   int wanted_top_line_ = -1;

@@ -1,6 +1,8 @@
 #include "platform/windows.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QScreen>
 #include <QWidget>
 
@@ -64,6 +66,15 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
   QPalette colours = widget->palette();
   colours.setColor(QPalette::WindowText, colour);
   widget->setPalette(colours);
+}
+
+void UseOnePaletteWhetherActiveOrNot() {
+  QPalette palette = QApplication::palette();
+  for (int role = 0; role < QPalette::NColorRoles; ++role) {
+    const auto colour_role = static_cast<QPalette::ColorRole>(role);
+    palette.setBrush(QPalette::Inactive, colour_role, palette.brush(QPalette::Active, colour_role));
+  }
+  QApplication::setPalette(palette);
 }
 
 void ShowAndRaise(QWidget* window) {

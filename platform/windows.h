@@ -33,6 +33,11 @@ QSize PrimaryScreenSize();
 void SetBackground(QWidget* widget, const QColor& colour);
 void SetTextColour(QWidget* widget, const QColor& colour);
 
+// The screens look the same whether or not they are the active window. With
+// one palette for both states, a change of active window repaints nothing;
+// otherwise every screen that comes to the front is repainted whole, twice.
+void UseOnePaletteWhetherActiveOrNot();
+
 // Shows the window and brings it to the front of the stacking order, with
 // or without a window manager. The active window is already in front; it is
 // left alone, since activating asks the display server and waits for it.

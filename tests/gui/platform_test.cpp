@@ -1,6 +1,7 @@
-// The platform adapters: the grid's cell store and headings, the text list's
+// The platform adapters: the grid's cell store and headings, throttled
 // repaints, and the anchoring rules with the screens' worked figures.
 #include "platform/anchoring.h"
+#include "platform/repaint_throttle.h"
 #include "platform/string_grid.h"
 #include "platform/text_list.h"
 #include "platform/windows.h"
@@ -12,7 +13,11 @@
 #include <QEventLoop>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QImage>
+#include <QPaintEvent>
 #include <QTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -59,49 +64,117 @@ class PaintCounter : public QObject {
   int paints = 0;
   int changes = 0;
   int changes_painted = 0;
+  QRegion last_painted;
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::Paint) {
       ++paints;
       changes_painted = changes;
+      last_painted = static_cast<QPaintEvent*>(event)->region();
     }
     return false;
   }
 };
 
-TEST(TextList, ChangesRepaintAtOnceAfterAQuietSpellAndAtMostOncePerIntervalInAFlood) {
-  TextList list;
-  list.resize(300, 120);
-  list.show();
+// A change after a quiet spell paints at once; a flood of changes paints at
+// most once per interval; the last change is painted in the end.
+// Returns the region of the last paint.
+QRegion ExpectThrottledRepaints(QWidget& widget, QWidget* viewport,
+                                const std::function<void(int)>& change) {
+  widget.resize(300, 120);
+  widget.show();
   PaintCounter counter;
-  list.viewport()->installEventFilter(&counter);
+  viewport->installEventFilter(&counter);
   QEventLoop quiet_spell;
-  QTimer::singleShot(2 * TextList::kRepaintInterval, &quiet_spell, &QEventLoop::quit);
+  QTimer::singleShot(2 * RepaintThrottle::kInterval, &quiet_spell, &QEventLoop::quit);
   quiet_spell.exec();
 
   const int before = counter.paints;
-  list.AddLine("first");
+  change(0);
   ++counter.changes;
-  Settle();  // the list's layout pass, then its paint
+  Settle();  // a pending layout pass, then the paint
   EXPECT_EQ(counter.paints, before + 1) << "a change after a quiet spell waits for nothing";
 
   const int flood_start = counter.paints;
   QElapsedTimer clock;
   clock.start();
-  for (int i = 0; i < 300; ++i) {
-    list.AddLine("line " + std::to_string(i));
-    list.RemoveFirstLine();
+  for (int i = 1; i <= 300; ++i) {
+    change(i);
     ++counter.changes;
     QCoreApplication::processEvents();
   }
   const qint64 flood_ms = clock.elapsed();
-  EXPECT_LE(counter.paints - flood_start, flood_ms / TextList::kRepaintInterval + 1);
+  EXPECT_LE(counter.paints - flood_start, flood_ms / RepaintThrottle::kInterval + 1);
 
-  // Nothing stays unpainted once the hold is over.
   EXPECT_TRUE(WaitUntil([&] { return counter.changes_painted == counter.changes; }, 1000));
-  EXPECT_TRUE(list.viewport()->updatesEnabled());
-  EXPECT_EQ(list.Line(0), "line 299");
+  EXPECT_TRUE(viewport->updatesEnabled());
+  return counter.last_painted;
+}
+
+TEST(RepaintThrottle, TextListLines) {
+  TextList list;
+  ExpectThrottledRepaints(list, list.viewport(), [&](int i) {
+    list.AddLine("line " + std::to_string(i));
+    if (list.LineCount() > 1) {
+      list.RemoveFirstLine();
+    }
+  });
+  EXPECT_EQ(list.Line(0), "line 300");
+}
+
+TEST(RepaintThrottle, GridCells) {
+  StringGrid grid;
+  grid.SetSize(3, 4);
+  const QRegion last_painted = ExpectThrottledRepaints(
+      grid, grid.viewport(), [&](int i) { grid.SetCell(i % 3, 1, std::to_string(i)); });
+  EXPECT_EQ(grid.Cell(0, 1), "300");
+  for (int col = 0; col < 3; ++col) {
+    EXPECT_TRUE(last_painted.contains(grid.visualRect(grid.model()->index(1, col))))
+        << "the held cells are repainted, column " << col;
+  }
+}
+
+// Pixels of a one-line list's viewport, white text on black.
+QImage RenderedLine(const std::string& text, bool selected = false) {
+  TextList list;
+  list.resize(300, 40);
+  list.SetColours(Qt::black, Qt::white);
+  list.AddLine(text);
+  if (selected) {
+    list.setCurrentRow(0);
+  }
+  list.show();
+  Settle();
+  return list.viewport()->grab().toImage();
+}
+
+bool AnyTextPixelIn(const QImage& image, int from_x, int to_x) {
+  for (int y = 0; y < 13; ++y) {
+    for (int x = from_x; x < to_x; ++x) {
+      if (qGray(image.pixel(x, y)) > 128) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST(TextList, DrawsOneGlyphPerByteUpToTheViewportEdge) {
+  // Every byte its own character: lines that differ in one byte differ on
+  // screen, the upper half of the byte range included.
+  const QImage plain = RenderedLine("abc x");
+  EXPECT_NE(plain, RenderedLine("abd x"));
+  EXPECT_NE(RenderedLine("\xe9\xe8"), RenderedLine("\xe8\xe9"));
+  EXPECT_EQ(plain, RenderedLine("abc x"));
+
+  // A record-length line reaches the right edge of the viewport.
+  const QImage long_line = RenderedLine(std::string(1024, 'W'));
+  EXPECT_TRUE(AnyTextPixelIn(long_line, long_line.width() - 20, long_line.width()));
+  EXPECT_FALSE(AnyTextPixelIn(plain, plain.width() - 20, plain.width()));
+
+  // A selected line draws its text in the highlighted text colour.
+  EXPECT_NE(RenderedLine("abc x", /*selected=*/true), plain);
 }
 
 TEST(StringGrid, WidthsHeightsAndHiddenColumns) {
