@@ -24,7 +24,7 @@ for platform in $PLATFORMS; do
     harness_start "$platform" latency --family "$family" --rate "$RATE" --seconds "$SECONDS_RUN" ||
       continue
     result=$(harness_result $((SECONDS_RUN + 60)))
-    say "latency $family program${EXPERIMENT:+[experiment $EXPERIMENT]}/$platform: cells p50=$(kv cell_p50_us "$result")us" \
+    say "latency $family program/$platform: cells p50=$(kv cell_p50_us "$result")us" \
       "p90=$(kv cell_p90_us "$result")us p99=$(kv cell_p99_us "$result")us" \
       "max=$(kv cell_max_us "$result")us; record logged p50=$(kv logged_p50_us "$result")us" \
       "p99=$(kv logged_p99_us "$result")us; samples=$(kv cell_samples "$result")/$(kv sent "$result")" \

@@ -152,14 +152,13 @@ HARNESS_OUT=
 HARNESS_PORT1=
 HARNESS_PORT2=
 # harness_start PLATFORM ARGS...: the receiver harness in the background,
-# once it listens. EXPERIMENT=NAME adds the harness's --experiment NAME.
+# once it listens.
 harness_start() {
   local platform=$1
   shift
   HARNESS_OUT=$(mktemp "$BENCH_TMP/harness.XXXXXX")
   # shellcheck disable=SC2046
-  env $(platform_env "$platform") "$HARNESS" "$@" ${EXPERIMENT:+--experiment "$EXPERIMENT"} \
-    >"$HARNESS_OUT" 2>"$HARNESS_OUT.err" &
+  env $(platform_env "$platform") "$HARNESS" "$@" >"$HARNESS_OUT" 2>"$HARNESS_OUT.err" &
   HARNESS_PID=$!
   BENCH_PIDS+=("$HARNESS_PID")
   if ! wait_for_line "$HARNESS_OUT" ready 30; then

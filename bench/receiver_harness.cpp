@@ -5,9 +5,6 @@
 //                            [--max-s S] [--warm N]
 //   receiver_harness latency [--family tt|pts] [--rate N] [--seconds S]
 //
-// --experiment no-log-paint|clip-log-text changes the traffic log's painting
-// (bench only, never the program) to show what a figure is limited by.
-//
 // Both print "ready port1=.. port2=.. rcvbuf1=.. rcvbuf2=.." once listening,
 // then one "result key=value ..." line. `receive` ends when every expected
 // datagram has been logged or dropped, when the log has stopped growing for
@@ -27,7 +24,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
-#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -78,7 +74,6 @@ struct Options {
   std::string family = "tt";
   int rate = 1000;
   int seconds = 10;
-  std::string experiment;  // a bench-only change to the windows, to show what limits a figure
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -105,8 +100,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.family = value;
     } else if (key == "--rate") {
       options.rate = std::atoi(value);
-    } else if (key == "--experiment") {
-      options.experiment = value;
     } else if (key == "--seconds") {
       options.seconds = std::atoi(value);
     } else {
@@ -208,38 +201,6 @@ class PaintCounter : public QObject {
  private:
   const QWidget* log_viewport_;
 };
-
-// --- Experiments --------------------------------------------------------------
-
-// Paints each log line's first characters only: about what the log's
-// 785-pixel width shows, so the text layout of the rest is left out.
-class ClippedLineDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->text.truncate(160);
-  }
-};
-
-// Not the program: bench-only changes that tell how much of a cost is the
-// traffic log's painting.
-bool ApplyExperiment(const std::string& experiment, Tcommentator0_form& main_window) {
-  if (experiment.empty()) {
-    return true;
-  }
-  if (experiment == "no-log-paint") {
-    main_window.ListBox1->setUpdatesEnabled(false);
-    return true;
-  }
-  if (experiment == "clip-log-text") {
-    main_window.ListBox1->setItemDelegate(new ClippedLineDelegate(main_window.ListBox1));
-    return true;
-  }
-  return false;
-}
 
 // --- Common set-up ------------------------------------------------------------
 
@@ -528,8 +489,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: receiver_harness receive [--port1 P] [--port2 P] [--expect N] "
                  "[--idle-ms MS] [--max-s S] [--warm N]\n"
-                 "       receiver_harness latency [--family tt|pts] [--rate N] [--seconds S]\n"
-                 "       either with [--experiment no-log-paint|clip-log-text]\n");
+                 "       receiver_harness latency [--family tt|pts] [--rate N] [--seconds S]\n");
     return 2;
   }
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
@@ -549,10 +509,6 @@ int main(int argc, char** argv) {
   if (!fixture.Main().WSocket1->IsOpen() || !fixture.Main().WSocket2->IsOpen()) {
     std::fprintf(stderr, "receiver_harness: cannot open the listener's ports\n");
     return 1;
-  }
-  if (!ApplyExperiment(options.experiment, fixture.Main())) {
-    std::fprintf(stderr, "receiver_harness: unknown experiment %s\n", options.experiment.c_str());
-    return 2;
   }
   PrintReady(fixture.Main());
   const int status =

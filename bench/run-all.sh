@@ -7,7 +7,7 @@
 #
 #   bench/run-all.sh [BUILD_DIR]
 #   SKIP="flood footprint" bench/run-all.sh      # leave parts out: dispatch extraction
-#       throughput burst latency footprint flood limits
+#       throughput burst latency footprint flood
 set -u
 BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
 ROOT_DIR=$(cd "$BENCH_DIR/.." && pwd)
@@ -54,13 +54,4 @@ for part in throughput burst latency footprint flood; do
     bash "$BENCH_DIR/$part.sh" "$BUILD_DIR"
   fi
 done
-# What limits the missed figures: the same steps with the traffic log's
-# painting switched off in the harness (bench only, never the program).
-if wanted limits; then
-  say "## limits: the harness with --experiment no-log-paint"
-  EXPERIMENT=no-log-paint PLATFORMS=offscreen SOCAT_RATES="" NONSCRATCH_RATES="" \
-    bash "$BENCH_DIR/throughput.sh" "$BUILD_DIR"
-  EXPERIMENT=no-log-paint PLATFORMS=offscreen LATENCY_FAMILIES=tt \
-    bash "$BENCH_DIR/latency.sh" "$BUILD_DIR"
-fi
 say "# done $(date -u +%FT%TZ); results in $RESULTS"

@@ -7,7 +7,6 @@
 # last one sent (a receiver that falls behind fills its buffer instead).
 #
 #   bench/throughput.sh [BUILD_DIR]      PLATFORMS="offscreen xcb" SECONDS_PER_STEP=3
-#   EXPERIMENT=no-log-paint bench/throughput.sh    # the harness's bench-only experiment
 set -u
 BUILD_DIR=${1:-${BUILD_DIR:-}}
 [ -n "$BUILD_DIR" ] && export BUILD_DIR
@@ -149,11 +148,11 @@ step_rates() {
 }
 
 # Set one of these to the empty text to leave that feed out.
-NONSCRATCH_RATES=${NONSCRATCH_RATES-"5000 10000 15000 20000 25000 30000 40000 60000 80000"}
-SCRATCH_RATES=${SCRATCH_RATES-"100 200 300 400 500 750 1000 1500 2000"}
-MIXED_RATES=${MIXED_RATES-"250 500 750 1000 1500 2000 3000 5000 8000"}
+NONSCRATCH_RATES=${NONSCRATCH_RATES-"5000 10000 15000 20000 22500 25000 30000 40000 60000 80000"}
+SCRATCH_RATES=${SCRATCH_RATES-"250 500 1000 2000 4000 6000 8000 12000 16000"}
+MIXED_RATES=${MIXED_RATES-"1000 2500 5000 8000 12000 16000 20000"}
 SOCAT_RATES=${SOCAT_RATES-"5000 10000 15000 20000 25000 30000 40000 60000 80000"}
-PROGRAM=program${EXPERIMENT:+[experiment $EXPERIMENT]}
+PROGRAM=program
 # nonscratch, scratch, mixed, or one race-feed family (tt, pts, ...) on its
 # own, which steps through NONSCRATCH_RATES.
 FEEDS=${FEEDS:-"nonscratch scratch mixed"}
