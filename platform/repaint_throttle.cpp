@@ -31,11 +31,11 @@ void RepaintThrottle::ContentChanged() {
   }
 }
 
-bool RepaintThrottle::HoldRepaint(const QRegion& region) {
+bool RepaintThrottle::HoldRepaint(const QRect& area) {
   if (!Hold()) {
     return false;
   }
-  held_region_ += region;
+  held_area_ |= area;
   return true;
 }
 
@@ -50,8 +50,8 @@ void RepaintThrottle::EndHold() {
   if (!target_->updatesEnabled()) {
     target_->setUpdatesEnabled(true);  // asks for the whole target
   }
-  if (!held_region_.isEmpty()) {
-    painted_->update(held_region_);
-    held_region_ = QRegion();
+  if (!held_area_.isEmpty()) {
+    painted_->update(held_area_);
+    held_area_ = QRect();
   }
 }

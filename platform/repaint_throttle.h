@@ -7,7 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QRegion>
+#include <QRect>
 #include <QTimer>
 
 class QWidget;
@@ -27,10 +27,12 @@ class RepaintThrottle : public QObject {
   // when the hold ends. Call before every change.
   void ContentChanged();
 
-  // For a caller that knows what changed: true when the repaint of `region`
-  // (in `painted`'s coordinates) is held and will be asked for when the hold
-  // ends; false when the caller should ask for it now.
-  bool HoldRepaint(const QRegion& region);
+  // For a caller that knows what changed: true when the repaint of `area`
+  // (in `painted`'s coordinates) is held, and the box around everything held
+  // will be asked for when the hold ends; false when the caller should ask
+  // for it now. A box, not a region: a region of many cells costs more to
+  // build than to paint.
+  bool HoldRepaint(const QRect& area);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,5 +45,5 @@ class RepaintThrottle : public QObject {
   QWidget* painted_;
   QTimer hold_;
   QElapsedTimer since_last_paint_;
-  QRegion held_region_;
+  QRect held_area_;
 };

@@ -166,10 +166,21 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(this) {
   repaint_throttle_ = new RepaintThrottle(viewport(), viewport());
 }
 
+bool StringGrid::event(QEvent* event) {
+  // An item view repaints every cell when its window becomes active or
+  // inactive, for the selection colours. The screens use one palette for
+  // both states, and a feed that alternates screens would repaint every grid
+  // of both windows per record; the toolkit's own handling is passed by.
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+    return QFrame::event(event);
+  }
+  return QTableView::event(event);
+}
+
 void StringGrid::dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                              const QList<int>& roles) {
-  const QRegion cells = QRegion(visualRect(top_left).united(visualRect(bottom_right)))
-                            .intersected(viewport()->rect());
+  const QRect cells =
+      visualRect(top_left).united(visualRect(bottom_right)).intersected(viewport()->rect());
   if (!isVisible() || !repaint_throttle_->HoldRepaint(cells)) {
     QTableView::dataChanged(top_left, bottom_right, roles);
     return;
