@@ -14,11 +14,12 @@
 #include <QFontDatabase>
 #include <QScreen>
 
+#include <initializer_list>
+
 #include <cstdio>
 #include <cstdlib>
 
 CommentatorWindows::CommentatorWindows(ListenerPorts ports) {
-  UseOnePaletteWhetherActiveOrNot();
   // The main window first: its creation sets the display colours the event
   // screens read. The windows of the typewriter, Seiko, RTD, queue and debug
   // subsystems are not part of this program; of them only the QD Type frame
@@ -33,6 +34,11 @@ CommentatorWindows::CommentatorWindows(ListenerPorts ports) {
   commentator_scratch = std::make_unique<Tcommentator_scratch>(main_window);
   qdtype_commentator_form = std::make_unique<Tqdtype_commentator_form>(main_window);
 
+  for (QWidget* screen : std::initializer_list<QWidget*>{
+           commentator_scratch.get(), qdtype_commentator_form.get(), sprintr_commentator_form.get(),
+           ptsrace_commentator_form.get(), tt_commentator_form.get()}) {
+    IgnoreActivationChanges(screen);
+  }
   commentator0_form->SetIpSettingsDialog(ip_listening_address_form.get());
   commentator0_form->SetEventScreens({commentator_scratch.get(), qdtype_commentator_form.get(),
                                       sprintr_commentator_form.get(),

@@ -152,6 +152,9 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(this) {
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
   setCornerButtonEnabled(false);
+  // Focus only from a click: a grid focused whenever its screen comes to
+  // the front repaints its frame and its current cell at every switch.
+  setFocusPolicy(Qt::ClickFocus);
   setFrameShadow(QFrame::Sunken);
   for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
     header->setMinimumSectionSize(0);
@@ -164,17 +167,6 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(this) {
   ApplyGeometry();
   ApplyColours();
   repaint_throttle_ = new RepaintThrottle(viewport(), viewport());
-}
-
-bool StringGrid::event(QEvent* event) {
-  // An item view repaints every cell when its window becomes active or
-  // inactive, for the selection colours. The screens use one palette for
-  // both states, and a feed that alternates screens would repaint every grid
-  // of both windows per record; the toolkit's own handling is passed by.
-  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
-    return QFrame::event(event);
-  }
-  return QTableView::event(event);
 }
 
 void StringGrid::dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,

@@ -97,7 +97,6 @@ class StringGrid : public QTableView {
   int CellsHeight() const;
 
  protected:
-  bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                    const QList<int>& roles = QList<int>()) override;

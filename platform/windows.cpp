@@ -1,8 +1,7 @@
 #include "platform/windows.h"
 
-#include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QScreen>
 #include <QWidget>
 
@@ -68,13 +67,23 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
   widget->setPalette(colours);
 }
 
-void UseOnePaletteWhetherActiveOrNot() {
-  QPalette palette = QApplication::palette();
-  for (int role = 0; role < QPalette::NColorRoles; ++role) {
-    const auto colour_role = static_cast<QPalette::ColorRole>(role);
-    palette.setBrush(QPalette::Inactive, colour_role, palette.brush(QPalette::Active, colour_role));
+namespace {
+
+class ActivationChangeFilter : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    return event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate ||
+           event->type() == QEvent::ActivationChange;
   }
-  QApplication::setPalette(palette);
+};
+
+}  // namespace
+
+void IgnoreActivationChanges(QWidget* window) {
+  window->installEventFilter(new ActivationChangeFilter(window));
 }
 
 void ShowAndRaise(QWidget* window) {

@@ -33,10 +33,13 @@ QSize PrimaryScreenSize();
 void SetBackground(QWidget* widget, const QColor& colour);
 void SetTextColour(QWidget* widget, const QColor& colour);
 
-// The screens look the same whether or not they are the active window. With
-// one palette for both states, a change of active window repaints nothing;
-// otherwise every screen that comes to the front is repainted whole, twice.
-void UseOnePaletteWhetherActiveOrNot();
+// The event screens look the same whether or not they are the active
+// window, but the toolkit repaints a window whose palette differs between
+// the two states, and every item view in it, whenever it gains or loses
+// activation: with records for two screens in turn, both screens were
+// repainted whole per record. This keeps those notifications from the
+// window and its controls.
+void IgnoreActivationChanges(QWidget* window);
 
 // Shows the window and brings it to the front of the stacking order, with
 // or without a window manager. The active window is already in front; it is

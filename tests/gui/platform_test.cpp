@@ -177,6 +177,29 @@ TEST(TextList, DrawsOneGlyphPerByteUpToTheViewportEdge) {
   EXPECT_NE(RenderedLine("abc x", /*selected=*/true), plain);
 }
 
+TEST(Windows, ActivationChangesRepaintNothingInAScreen) {
+  QWidget screen;
+  auto* grid = new StringGrid(&screen);
+  grid->SetSize(3, 4);
+  grid->SetCell(0, 0, "cell");
+  IgnoreActivationChanges(&screen);
+  screen.show();
+  QWidget other;
+  other.show();
+  screen.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return screen.isActiveWindow(); }));
+  Settle();
+
+  PaintCounter counter;
+  grid->viewport()->installEventFilter(&counter);
+  other.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return other.isActiveWindow(); }));
+  screen.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return screen.isActiveWindow(); }));
+  Settle();
+  EXPECT_EQ(counter.paints, 0);
+}
+
 TEST(StringGrid, WidthsHeightsAndHiddenColumns) {
   StringGrid grid;
   grid.SetSize(8, 60);
