@@ -171,9 +171,8 @@ StringGrid::StringGrid(QWidget* parent) : QTableView(parent), model_(this) {
 
 void StringGrid::dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                              const QList<int>& roles) {
-  const QRect cells =
-      visualRect(top_left).united(visualRect(bottom_right)).intersected(viewport()->rect());
-  if (!isVisible() || !repaint_throttle_->HoldRepaint(cells)) {
+  if (!isVisible() ||
+      !repaint_throttle_->HoldRepaint(visualRect(top_left).united(visualRect(bottom_right)))) {
     QTableView::dataChanged(top_left, bottom_right, roles);
     return;
   }

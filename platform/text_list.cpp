@@ -55,9 +55,8 @@ class SingleByteLineDelegate : public QStyledItemDelegate {
     run.setRawFont(glyphs.font);
     run.setGlyphIndexes(indexes);
     run.setPositions(positions);
-    const QFontMetricsF metrics(item.font);
     const qreal baseline =
-        item.rect.top() + (item.rect.height() - metrics.height()) / 2 + metrics.ascent();
+        item.rect.top() + (item.rect.height() - glyphs.height) / 2 + glyphs.ascent;
     const bool selected = (item.state & QStyle::State_Selected) != 0;
     painter->save();
     painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
@@ -71,6 +70,8 @@ class SingleByteLineDelegate : public QStyledItemDelegate {
     QRawFont font;
     quint32 index[256] = {};
     qreal advance[256] = {};
+    qreal ascent = 0;
+    qreal height = 0;
   };
 
   const Glyphs& GlyphsFor(const QFont& font) const {
@@ -78,6 +79,9 @@ class SingleByteLineDelegate : public QStyledItemDelegate {
       auto glyphs = std::make_unique<Glyphs>();
       glyphs->for_font = font;
       glyphs->font = QRawFont::fromFont(font);
+      const QFontMetricsF metrics(font);
+      glyphs->ascent = metrics.ascent();
+      glyphs->height = metrics.height();
       QChar characters[256];
       for (int byte = 0; byte < 256; ++byte) {
         characters[byte] = QChar(byte);
