@@ -1,4 +1,4 @@
-#include "app/orvane_commentator.h"
+#include "app/commentator_app.h"
 
 int main(int argc, char** argv) {
   return RunCommentator(argc, argv);

@@ -134,6 +134,15 @@ void TextList::AddLine(std::string_view text) {
   addItem(line);
 }
 
+void TextList::SetLine(int index, std::string_view text) {
+  QListWidgetItem* line = item(index);
+  if (line == nullptr) {
+    return;
+  }
+  repaint_throttle_->ContentChanged();
+  line->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 void TextList::RemoveFirstLine() {
   repaint_throttle_->ContentChanged();
   delete takeItem(0);

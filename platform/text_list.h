@@ -20,6 +20,7 @@ class TextList : public QListWidget {
   int LineCount() const { return count(); }
   std::string Line(int index) const;
   void AddLine(std::string_view text);
+  void SetLine(int index, std::string_view text);  // an index past the last line does nothing
   void RemoveFirstLine();
   void Clear() { clear(); }
 

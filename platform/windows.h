@@ -1,22 +1,13 @@
-// Window-level helpers shared by every window: faces, colours, sizes and
-// placement in the pixel units the screens are designed in.
+// Window-level helpers shared by every window: colours, sizes and placement
+// in the pixel units the screens are designed in, and bringing a window to
+// the front.
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QRect>
 #include <QSize>
 
 class QWidget;
-
-// The designed faces and the installed families that stand in for them.
-enum class Face {
-  kMsSansSerif,  // "DejaVu Sans"
-  kTerminal,     // "Terminus (TTF)", a fixed-pitch face
-  kLcdD,         // "DSEG7 Classic", seven-segment digits
-};
-QString FaceFamily(Face face);
-QFont DesignFont(Face face, int pixel_height, bool bold = false, bool italic = false);
 
 // Top-level windows are designed by their outer size; the frame a window
 // manager adds is taken as the usual border and caption.

@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary datagram texts through DispatchRecord with every
 // window real, on the offscreen platform. Any crash, sanitizer report or hang
 // is a fault.
-#include "app/orvane_commentator.h"
+#include "app/commentator_app.h"
 #include "platform/application.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 
 namespace {
 
-CommentatorWindows* g_windows = nullptr;
+CommentatorApp* g_app = nullptr;
 
 }  // namespace
 
@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     std::fprintf(stderr, "reported error: %s\n", qPrintable(message));
     std::abort();  // records never raise errors
   });
-  g_windows = new CommentatorWindows(ListenerPorts{0, 0});
-  g_windows->ShowMainWindow();
+  g_app = new CommentatorApp(ListenerPorts{0, 0});
+  g_app->ShowMainWindow();
   return 0;
 }
 
@@ -37,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // What the listener hands over: at most 1024 bytes, up to the first zero.
   size = std::min<std::size_t>(size, 1024);
   const char* bytes = reinterpret_cast<const char*>(data);
-  g_windows->commentator0_form->DispatchRecord(std::string(bytes, strnlen(bytes, size)));
+  g_app->Dispatcher().DispatchRecord(std::string(bytes, strnlen(bytes, size)));
   return 0;
 }

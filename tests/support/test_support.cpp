@@ -1,10 +1,6 @@
 #include "support/test_support.h"
 
-#include "app/globals.h"
 #include "platform/application.h"
-#include "platform/string_grid.h"
-#include "platform/text_list.h"
-#include "platform/udp_receiver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,33 +49,6 @@ void Settle(int passes) {
   }
 }
 
-std::string GridRow(const StringGrid& grid, int row) {
-  std::string joined;
-  for (int col = 0; col < grid.ColCount(); ++col) {
-    if (col > 0) {
-      joined += '|';
-    }
-    joined += grid.Cell(col, row);
-  }
-  return joined;
-}
-
-std::vector<std::string> GridRows(const StringGrid& grid) {
-  std::vector<std::string> rows;
-  for (int row = 0; row < grid.RowCount(); ++row) {
-    rows.push_back(GridRow(grid, row));
-  }
-  return rows;
-}
-
-std::vector<std::string> ListLines(const TextList& list) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < list.LineCount(); ++i) {
-    lines.push_back(list.Line(i));
-  }
-  return lines;
-}
-
 ErrorRecorder::ErrorRecorder() {
   SetErrorSink([this](const QString& message) { messages << message; });
 }
@@ -88,12 +57,12 @@ ErrorRecorder::~ErrorRecorder() {
   SetErrorSink(nullptr);
 }
 
-CommentatorFixture::CommentatorFixture(bool show_main_window) : previous_dir_(QDir::currentPath()) {
+CommentatorFixture::CommentatorFixture(bool show_main_window, ListenerPorts ports)
+    : previous_dir_(QDir::currentPath()) {
   QDir::setCurrent(dir_.path());
-  globals::listening_address = std::string(globals::kAllSenders);
-  windows = std::make_unique<CommentatorWindows>(ListenerPorts{0, 0});
+  app = std::make_unique<CommentatorApp>(ports);
   if (show_main_window) {
-    windows->ShowMainWindow();
+    app->ShowMainWindow();
     Settle();
   }
 }
@@ -104,32 +73,31 @@ CommentatorFixture::~CommentatorFixture() {
 }
 
 void CommentatorFixture::End() {
-  windows.reset();
+  app.reset();
 }
 
 quint16 CommentatorFixture::Port1() const {
-  return windows->commentator0_form->WSocket1->LocalPort();
+  return app->Listener().LocalPort(0);
 }
 
 quint16 CommentatorFixture::Port2() const {
-  return windows->commentator0_form->WSocket2->LocalPort();
+  return app->Listener().LocalPort(1);
 }
 
 bool CommentatorFixture::SendAndWait(std::string_view bytes, int lines, quint16 port) {
-  // The log is trimmed to 30 lines, so count what arrives by watching the
-  // last line change as well as the count.
-  const TextList& log = *windows->commentator0_form->ListBox1;
-  const int before = log.LineCount();
+  // The log is trimmed to 30 lines, so count what arrives by the lines ever
+  // added, not by the lines it holds.
+  const std::uint64_t before = Main().TrafficLinesAdded();
   SendDatagram(port != 0 ? port : Port1(), bytes);
-  return WaitUntil([&] { return log.LineCount() >= std::min(before + lines, 30); });
+  return WaitUntil([&] { return Main().TrafficLinesAdded() >= before + lines; });
 }
 
 void CommentatorFixture::Dispatch(std::string_view record) {
-  windows->commentator0_form->DispatchRecord(std::string(record));
+  app->Dispatcher().DispatchRecord(record);
 }
 
 std::vector<std::string> CommentatorFixture::Log() const {
-  return ListLines(*windows->commentator0_form->ListBox1);
+  return app->Main().TrafficLogLines();
 }
 
 bool CommentatorFixture::ClosingEndsProgram(QWidget* window) {

@@ -1,20 +1,21 @@
-// Shared helpers for the widget tests.
+// Shared helpers for the tests that run real windows (on the offscreen
+// platform) and real UDP over loopback.
 #pragma once
 
-#include "app/orvane_commentator.h"
+#include "app/commentator_app.h"
+#include "app/main_window.h"
+#include "support/record_fakes.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-class StringGrid;
-class TextList;
 
 // Sends one datagram to 127.0.0.1:port. `source` binds the sender to another
 // loopback address (127.0.0.x) to play a different server.
@@ -26,10 +27,15 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000);
 // Lets the event loop handle what is pending, a few passes.
 void Settle(int passes = 5);
 
-// Rows of a grid as text, cells joined by "|", for compact comparisons.
-std::vector<std::string> GridRows(const StringGrid& grid);
-std::string GridRow(const StringGrid& grid, int row);
-std::vector<std::string> ListLines(const TextList& list);
+// A control of a window, found by its object name; fails the test when missing.
+template <typename Control>
+Control& Find(const QWidget& window, const char* object_name) {
+  auto* control = window.findChild<Control*>(QString::fromLatin1(object_name));
+  if (control == nullptr) {
+    throw std::runtime_error(std::string("no control named ") + object_name);
+  }
+  return *control;
+}
 
 // Collects reported errors instead of showing message boxes.
 class ErrorRecorder {
@@ -43,10 +49,12 @@ class ErrorRecorder {
 // in a fresh working directory. Shows the main window unless told not to.
 class CommentatorFixture {
  public:
-  explicit CommentatorFixture(bool show_main_window = true);
+  explicit CommentatorFixture(bool show_main_window = true, ListenerPorts ports = {0, 0});
   ~CommentatorFixture();
 
-  Tcommentator0_form& Main() { return *windows->commentator0_form; }
+  CommentatorApp& App() { return *app; }
+  MainWindow& Main() { return app->Main(); }
+  ScreenData& Data() { return app->Data(); }
   quint16 Port1() const;
   quint16 Port2() const;
   // Sends and waits until the traffic log has grown by `lines`.
@@ -61,7 +69,8 @@ class CommentatorFixture {
   // Closes `window` inside a running event loop and tells whether the loop
   // ended and the program's end wrote the settings file.
   bool ClosingEndsProgram(QWidget* window);
-  std::unique_ptr<CommentatorWindows> windows;
+
+  std::unique_ptr<CommentatorApp> app;
 
  private:
   QTemporaryDir dir_;

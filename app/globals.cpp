@@ -1,8 +1,0 @@
-#include "app/globals.h"
-
-namespace globals {
-
-DisplayColours display_colours;
-std::string listening_address{kAllSenders};
-
-}  // namespace globals

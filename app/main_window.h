@@ -1,0 +1,71 @@
+// The main window: logo, title, listening address, standing notice and the
+// traffic log, with the File and IP Settings menus. Its first showing loads
+// the listening address and opens the listener; its hiding at the end closes
+// the listener and saves the address.
+#pragma once
+
+#include "records/dispatch.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IpSettingsDialog;
+class ListeningAddress;
+class QLabel;
+class RaceDataListener;
+class TextList;
+
+class MainWindow : public QMainWindow, public TrafficLog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTrafficLogLines = 30;
+
+  explicit MainWindow(ListeningAddress& address);
+  ~MainWindow() override;
+
+  void SetListener(RaceDataListener* listener) { listener_ = listener; }
+  void SetIpSettingsDialog(IpSettingsDialog* dialog) { ip_settings_ = dialog; }
+
+  // TrafficLog
+  bool Shown() const override { return isVisible(); }
+  void AddLine(std::string_view line) override;
+
+  void TrimTrafficLog();
+  std::vector<std::string> TrafficLogLines() const;
+  int TrafficLogTopLine() const;
+  // Every line ever added to the traffic log, trimmed ones included.
+  std::uint64_t TrafficLinesAdded() const { return traffic_lines_added_; }
+
+  void LoadSettings();
+  void SaveSettings();
+  void UpdateAddressLabel();
+  // The IP Settings dialog; OK stores, saves and shows the typed address.
+  void EditListeningAddress();
+  void Exit();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormShow();
+  void FormHide();
+
+  ListeningAddress& address_;
+  RaceDataListener* listener_ = nullptr;
+  IpSettingsDialog* ip_settings_ = nullptr;
+  QLabel* logo_;
+  QLabel* title_;
+  QLabel* address_label_;
+  QLabel* notice_;
+  TextList* traffic_log_;
+  bool shown_once_ = false;
+  bool hidden_once_ = false;
+  std::uint64_t traffic_lines_added_ = 0;
+};

@@ -1,0 +1,114 @@
+#include "app/race_data_listener.h"
+
+#include "app/listening_address.h"
+#include "platform/udp_receiver.h"
+#include "records/dispatch.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kIgnoredPrefix = "IGNORED packet from ";
+
+// Keeps the nesting count right whatever leaves the receive cycle.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+RaceDataListener::RaceDataListener(ListenerPorts ports, const ListeningAddress& address,
+                                   RecordDispatcher& dispatcher, TrafficLog& log, QObject* parent)
+    : QObject(parent),
+      ports_(ports),
+      address_(address),
+      dispatcher_(dispatcher),
+      log_(log),
+      receivers_{new UdpReceiver(this), new UdpReceiver(this)} {
+  for (int receiver = 0; receiver < 2; ++receiver) {
+    connect(receivers_[receiver], &UdpReceiver::DataAvailable, this,
+            [this, receiver] { RunReceiveCycle(receiver); });
+  }
+}
+
+RaceDataListener::~RaceDataListener() = default;
+
+void RaceDataListener::Open() {
+  receivers_[0]->Open(ports_.first);
+  receivers_[1]->Open(ports_.second);
+}
+
+void RaceDataListener::Close() {
+  for (UdpReceiver* receiver : receivers_) {
+    receiver->Close();
+  }
+}
+
+quint16 RaceDataListener::LocalPort(int receiver) const {
+  return receivers_[receiver]->LocalPort();
+}
+
+int RaceDataListener::ReceiveBufferSize(int receiver) const {
+  return receivers_[receiver]->ReceiveBufferSize();
+}
+
+bool RaceDataListener::IsOpen(int receiver) const {
+  return receivers_[receiver]->IsOpen();
+}
+
+void RaceDataListener::RemoveObserver(DatagramObserver* observer) {
+  std::erase(observers_, observer);
+}
+
+void RaceDataListener::RunReceiveCycle(int receiver) {
+  // At the bound, pending datagrams wait: the outer cycle drains its own
+  // socket, and the notifier reports the other again on the next loop pass.
+  if (receive_depth_ >= kMaxReceiveDepth) {
+    return;
+  }
+  DepthGuard depth(receive_depth_);
+  max_receive_depth_seen_ = std::max(max_receive_depth_seen_, receive_depth_);
+  QElapsedTimer draining;
+  draining.start();
+  while (HandleOneDatagram(receiver) && receivers_[receiver]->HasPendingData() &&
+         draining.nsecsElapsed() < drain_budget_.count()) {
+  }
+}
+
+bool RaceDataListener::HandleOneDatagram(int receiver) {
+  UdpReceiver::Datagram datagram;  // this handling's own buffer
+  if (!receivers_[receiver]->Receive(datagram)) {
+    return false;
+  }
+  Take(receiver, datagram.sender, std::string_view(datagram.bytes, datagram.size));
+  return true;
+}
+
+void RaceDataListener::Take(int receiver, const std::string& sender, std::string_view bytes) {
+  // The record is the datagram's bytes up to its first zero byte.
+  const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
+  if (address_.Accepts(sender)) {
+    dispatcher_.DispatchRecord(text);
+  }
+  // Asked again: the address may have changed while the record was handled.
+  const bool accepted = address_.Accepts(sender);
+  if (accepted) {
+    log_.AddLine(sender + ">" + text);
+  } else {
+    log_.AddLine(std::string(kIgnoredPrefix) + sender);
+  }
+  for (DatagramObserver* observer : observers_) {
+    observer->DatagramTaken(receiver, sender, bytes, accepted);
+  }
+}

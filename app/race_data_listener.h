@@ -1,0 +1,94 @@
+// The race data listener: two UDP receivers (ports 29105 and 29104) that
+// hand every accepted record to DispatchRecord and log every datagram.
+//
+// The receivers are our own (platform/udp_receiver), not QUdpSocket: a
+// receive cycle may hand the event loop back with datagrams still queued
+// (after its drain budget, or when it is entered inside another record's
+// handling), and those must be reported again on the next loop pass without
+// a new datagram arriving. Our notifier is level-triggered and stays armed;
+// QUdpSocket holds its readyRead back while its own handler runs and
+// re-arms only as it sees fit. The receiver also recognises a datagram
+// longer than 1024 bytes in the same call that discards it, and can take a
+// receive buffer beyond the system's default cap.
+#pragma once
+
+#include <QObject>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ListeningAddress;
+class RecordDispatcher;
+class TrafficLog;
+class UdpReceiver;
+
+// Sees every datagram the listener takes in, accepted or turned away, after
+// it has been handled and logged.
+class DatagramObserver {
+ public:
+  // `receiver` is 0 for the first port and 1 for the second; `bytes` is the
+  // whole datagram, zero bytes included.
+  virtual void DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
+                             bool accepted) = 0;
+
+ protected:
+  ~DatagramObserver() = default;
+};
+
+struct ListenerPorts {
+  quint16 first = 29105;
+  quint16 second = 29104;
+};
+
+class RaceDataListener : public QObject {
+  Q_OBJECT
+
+ public:
+  // A fast feed must not starve the event loop: after this long a receive
+  // cycle leaves the rest of its queue to the notifier's next report.
+  static constexpr std::chrono::nanoseconds kDrainBudget = std::chrono::milliseconds(5);
+  // How deep receive cycles may nest inside one another: a record family
+  // that lets the event loop run allows nesting up to the bound.
+  static constexpr int kMaxReceiveDepth = 2;
+
+  RaceDataListener(ListenerPorts ports, const ListeningAddress& address,
+                   RecordDispatcher& dispatcher, TrafficLog& log, QObject* parent = nullptr);
+  ~RaceDataListener() override;
+
+  // Opens each receiver that is not open yet; one that cannot be opened
+  // stays closed without a message.
+  void Open();
+  void Close();
+
+  void AddObserver(DatagramObserver* observer) { observers_.push_back(observer); }
+  void RemoveObserver(DatagramObserver* observer);
+
+  // A datagram that came by another road (a relay), taken as if `receiver`
+  // had received it from `sender`.
+  void Take(int receiver, const std::string& sender, std::string_view bytes);
+
+  quint16 Port(int receiver) const { return receiver == 0 ? ports_.first : ports_.second; }
+  // The port each receiver is bound to (0 when closed), first then second.
+  quint16 LocalPort(int receiver) const;
+  int ReceiveBufferSize(int receiver) const;
+  bool IsOpen(int receiver) const;
+
+  void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
+  int MaxReceiveDepthSeen() const { return max_receive_depth_seen_; }
+
+ private:
+  void RunReceiveCycle(int receiver);
+  bool HandleOneDatagram(int receiver);
+
+  ListenerPorts ports_;
+  const ListeningAddress& address_;
+  RecordDispatcher& dispatcher_;
+  TrafficLog& log_;
+  UdpReceiver* receivers_[2];
+  int receive_depth_ = 0;
+  int max_receive_depth_seen_ = 0;
+  std::chrono::nanoseconds drain_budget_ = kDrainBudget;
+  std::vector<DatagramObserver*> observers_;
+};

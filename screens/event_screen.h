@@ -1,0 +1,85 @@
+// What the event screens share: the kind of frame, the first placement over
+// the main window or covering the primary screen, the display colours of
+// their grids, and that closing one ends the program. Each screen adds only
+// its own layout and what it does when it comes into view (FormShow).
+#pragma once
+
+#include "records/columns.h"
+#include "records/screen_data.h"
+
+#include <QColor>
+#include <QSize>
+#include <QWidget>
+
+#include <span>
+
+class GridModel;
+class GridView;
+class QGroupBox;
+class QLabel;
+
+// The colours of the traffic log and of every event screen's grids and
+// chooser; they never change while the program runs.
+struct DisplayColours {
+  QColor background;
+  QColor text;
+  QColor heading;
+};
+inline const DisplayColours kDisplayColours = {QColor(0, 0, 0), QColor(255, 255, 255),
+                                               QColor(128, 0, 128)};
+
+class EventScreen : public QWidget, public ScreenWindow {
+  Q_OBJECT
+
+ public:
+  enum class Frame {
+    kSizeableWithoutButtons,  // a sizeable border and a caption, nothing else
+    kFixedDialog,             // caption and close box; only the program sizes it
+    kResizable,               // caption, minimise, maximise and close boxes
+    kResizableCloseOnly,      // caption and close box
+  };
+  enum class Placement {
+    kCentredOverMainWindow,  // on the first showing; then where the user leaves it
+    kCoversPrimaryScreen,    // on every showing
+  };
+  enum class OnClose { kEndsProgram, kHides };
+
+  struct Design {
+    const char* object_name;
+    const char* caption;
+    QColor background;
+    Frame frame;
+    Placement placement;
+    QSize size;  // the outer size when centred; the designed client size when covering
+    OnClose on_close = OnClose::kEndsProgram;
+  };
+
+  EventScreen(const Design& design, const QWidget* main_window);
+
+  void ShowAndRaise() override;
+  void DrawPending() override;
+
+ protected:
+  // Runs on each change from hidden to visible, once the window is placed.
+  virtual void FormShow() {}
+
+  QGroupBox* MakeGroupBox(QWidget* parent, const QString& caption, const QRect& place,
+                          const QColor& colour);
+  // A display-only grid over `model`, in the display colours, with the
+  // columns' widths.
+  GridView* MakeGrid(QWidget* parent, GridModel& model, const QRect& place,
+                     const QString& accessible_name, const QFont& font,
+                     std::span<const Column> columns);
+  QLabel* MakePicture(QWidget* parent, const QRect& place, const QPixmap& picture,
+                      bool stretched = false);
+
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CoverPrimaryScreen();
+
+  const Design design_;
+  const QWidget* main_window_;
+  bool placed_ = false;
+};

@@ -1,0 +1,25 @@
+// The sprint screen: a sprint heat's title, up to four racers with their
+// ranks, and the ride's time and speeds, in large bold type on a dark grid.
+#pragma once
+
+#include "screens/event_screen.h"
+
+class GridView;
+class QGroupBox;
+class QLabel;
+
+class SprintScreen : public EventScreen {
+  Q_OBJECT
+
+ public:
+  static constexpr QSize kOuterSize{778, 574};
+
+  SprintScreen(SprintData& screen_data, const QWidget* main_window);
+
+ private:
+  SprintData& data_;
+  QGroupBox* heat_box_;
+  GridView* heat_grid_;
+  QLabel* picture_;
+  QLabel* title_;
+};
