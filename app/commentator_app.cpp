@@ -5,14 +5,11 @@
 #include "app/qdtype_file.h"
 #include "app/single_instance.h"
 #include "platform/application.h"
-#include "platform/windows.h"
 #include "screens/points_race_screen.h"
 #include "screens/quick_text_window.h"
 #include "screens/scratch_screen.h"
 #include "screens/sprint_screen.h"
 #include "screens/time_trial_screen.h"
-
-#include <QScreen>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,10 +52,7 @@ CommentatorApp::~CommentatorApp() {
 }
 
 void CommentatorApp::ShowMainWindow() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QRect desktop = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-  main_window_->move(CentredOver(desktop, OuterGeometry(main_window_.get()).size()));
-  main_window_->show();
+  main_window_->ShowCentred();
 }
 
 namespace {

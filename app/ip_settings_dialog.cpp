@@ -3,6 +3,7 @@
 #include "app/listening_address.h"
 #include "platform/fonts.h"
 #include "platform/grid_model.h"
+#include "platform/window_frame.h"
 #include "platform/windows.h"
 
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr QSize kOuterSize(466, 221);
 
 QIcon CheckMarkIcon() {
   QPixmap picture(18, 18);
@@ -25,14 +28,15 @@ QIcon CheckMarkIcon() {
 
 }  // namespace
 
-IpSettingsDialog::IpSettingsDialog(QWidget* parent) : QDialog(parent) {
+IpSettingsDialog::IpSettingsDialog(QWidget* parent)
+    : QDialog(parent), frame_(new WindowFrame(this)) {
   setObjectName(QStringLiteral("ip_listening_address_form"));
   setWindowTitle(QStringLiteral("IP Settings"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
   setFont(DesignFont(Face::kMsSansSerif, 11));
   SetBackground(this, QColor(255, 255, 0));
-  SetOuterSize(this, QSize(466, 221));
+  frame_->SetOuterSize(kOuterSize);
 
   address_box_ = new QGroupBox(QStringLiteral("Listening Address"), this);
   address_box_->setObjectName(QStringLiteral("GroupBox1"));
@@ -69,6 +73,15 @@ void IpSettingsDialog::SetAddressText(const std::string& address) {
 std::string IpSettingsDialog::AddressText() const {
   const QByteArray bytes = address_field_->text().toLatin1();
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void IpSettingsDialog::setVisible(bool visible) {
+  if (!visible && isVisible()) {
+    last_place_ = pos();
+  } else if (visible && !isVisible() && last_place_) {
+    frame_->SetOuterGeometry(QRect(*last_place_, kOuterSize));
+  }
+  QDialog::setVisible(visible);
 }
 
 void IpSettingsDialog::showEvent(QShowEvent* event) {

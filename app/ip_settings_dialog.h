@@ -4,11 +4,13 @@
 
 #include <QDialog>
 
+#include <optional>
 #include <string>
 
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
+class WindowFrame;
 
 class IpSettingsDialog : public QDialog {
   Q_OBJECT
@@ -20,10 +22,14 @@ class IpSettingsDialog : public QDialog {
   std::string AddressText() const;
 
  protected:
+  // Shown again where it last stood.
+  void setVisible(bool visible) override;
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  WindowFrame* frame_;
+  std::optional<QPoint> last_place_;
   QGroupBox* address_box_;
   QLineEdit* address_field_;
   QPushButton* all_senders_button_;

@@ -5,6 +5,7 @@
 #include "app/race_data_listener.h"
 #include "platform/fonts.h"
 #include "platform/text_list.h"
+#include "platform/window_frame.h"
 #include "platform/windows.h"
 #include "screens/artwork.h"
 #include "screens/event_screen.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 
 namespace {
 
@@ -34,7 +36,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& t
 
 }  // namespace
 
-MainWindow::MainWindow(ListeningAddress& address) : address_(address) {
+MainWindow::MainWindow(ListeningAddress& address)
+    : address_(address), frame_(new WindowFrame(this)) {
   setObjectName(QStringLiteral("commentator0_form"));
   setWindowTitle(QStringLiteral("Commentator Screen v2.09"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -74,7 +77,14 @@ MainWindow::MainWindow(ListeningAddress& address) : address_(address) {
   traffic_log_->SetHorizontalExtent(2500);
   traffic_log_->setAccessibleName(QStringLiteral("Traffic log"));
 
-  SetOuterSize(this, QSize(812, 656));
+  frame_->SetOuterSize(kOuterSize);
+}
+
+void MainWindow::ShowCentred() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect desktop = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  frame_->SetOuterGeometry(QRect(CentredOver(desktop, kOuterSize), kOuterSize));
+  show();
 }
 
 MainWindow::~MainWindow() = default;

@@ -18,15 +18,20 @@ class ListeningAddress;
 class QLabel;
 class RaceDataListener;
 class TextList;
+class WindowFrame;
 
 class MainWindow : public QMainWindow, public TrafficLog {
   Q_OBJECT
 
  public:
   static constexpr int kTrafficLogLines = 30;
+  static constexpr QSize kOuterSize{812, 656};
 
   explicit MainWindow(ListeningAddress& address);
   ~MainWindow() override;
+
+  // The event loop's first step: the window centred on the desktop.
+  void ShowCentred();
 
   void SetListener(RaceDataListener* listener) { listener_ = listener; }
   void SetIpSettingsDialog(IpSettingsDialog* dialog) { ip_settings_ = dialog; }
@@ -58,6 +63,7 @@ class MainWindow : public QMainWindow, public TrafficLog {
   void FormHide();
 
   ListeningAddress& address_;
+  WindowFrame* frame_;
   RaceDataListener* listener_ = nullptr;
   IpSettingsDialog* ip_settings_ = nullptr;
   QLabel* logo_;

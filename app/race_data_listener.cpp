@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -14,16 +13,16 @@ namespace {
 
 constexpr std::string_view kIgnoredPrefix = "IGNORED packet from ";
 
-// Keeps the nesting count right whatever leaves the receive cycle.
-class DepthGuard {
+// Marks a record's handling, whatever way it is left.
+class HandlingGuard {
  public:
-  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-  ~DepthGuard() { --depth_; }
-  DepthGuard(const DepthGuard&) = delete;
-  DepthGuard& operator=(const DepthGuard&) = delete;
+  explicit HandlingGuard(bool& handling) : handling_(handling) { handling_ = true; }
+  ~HandlingGuard() { handling_ = false; }
+  HandlingGuard(const HandlingGuard&) = delete;
+  HandlingGuard& operator=(const HandlingGuard&) = delete;
 
  private:
-  int& depth_;
+  bool& handling_;
 };
 
 }  // namespace
@@ -72,13 +71,11 @@ void RaceDataListener::RemoveObserver(DatagramObserver* observer) {
 }
 
 void RaceDataListener::RunReceiveCycle(int receiver) {
-  // At the bound, pending datagrams wait: the outer cycle drains its own
-  // socket, and the notifier reports the other again on the next loop pass.
-  if (receive_depth_ >= kMaxReceiveDepth) {
+  // Inside another record's handling the datagram waits in the kernel's
+  // queue; the notifier reports it again on the next loop pass.
+  if (handling_) {
     return;
   }
-  DepthGuard depth(receive_depth_);
-  max_receive_depth_seen_ = std::max(max_receive_depth_seen_, receive_depth_);
   QElapsedTimer draining;
   draining.start();
   while (HandleOneDatagram(receiver) && receivers_[receiver]->HasPendingData() &&
@@ -96,6 +93,20 @@ bool RaceDataListener::HandleOneDatagram(int receiver) {
 }
 
 void RaceDataListener::Take(int receiver, const std::string& sender, std::string_view bytes) {
+  if (handling_) {
+    waiting_.push_back({receiver, sender, std::string(bytes)});
+    return;
+  }
+  Handle(receiver, sender, bytes);
+  while (!waiting_.empty()) {
+    const Waiting next = std::move(waiting_.front());
+    waiting_.pop_front();
+    Handle(next.receiver, next.sender, next.bytes);
+  }
+}
+
+void RaceDataListener::Handle(int receiver, const std::string& sender, std::string_view bytes) {
+  HandlingGuard handling(handling_);
   // The record is the datagram's bytes up to its first zero byte.
   const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
   if (address_.Accepts(sender)) {

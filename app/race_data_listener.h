@@ -1,20 +1,26 @@
 // The race data listener: two UDP receivers (ports 29105 and 29104) that
 // hand every accepted record to DispatchRecord and log every datagram.
 //
+// Records are handled one at a time, in the order they arrived: a record's
+// handling may let the event loop run (the scratch screen is drawn as shown
+// before its cells change), and a receive cycle entered meanwhile returns at
+// once, leaving its datagram queued for the next loop pass.
+//
 // The receivers are our own (platform/udp_receiver), not QUdpSocket: a
 // receive cycle may hand the event loop back with datagrams still queued
-// (after its drain budget, or when it is entered inside another record's
+// (after its drain budget, or when entered inside another record's
 // handling), and those must be reported again on the next loop pass without
 // a new datagram arriving. Our notifier is level-triggered and stays armed;
-// QUdpSocket holds its readyRead back while its own handler runs and
-// re-arms only as it sees fit. The receiver also recognises a datagram
-// longer than 1024 bytes in the same call that discards it, and can take a
-// receive buffer beyond the system's default cap.
+// QUdpSocket never emits readyRead while its own handler runs and re-arms
+// only as it sees fit. The receiver also recognises a datagram longer than
+// 1024 bytes in the same call that discards it, and can take a receive
+// buffer beyond the system's default cap.
 #pragma once
 
 #include <QObject>
 
 #include <chrono>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,9 +55,6 @@ class RaceDataListener : public QObject {
   // A fast feed must not starve the event loop: after this long a receive
   // cycle leaves the rest of its queue to the notifier's next report.
   static constexpr std::chrono::nanoseconds kDrainBudget = std::chrono::milliseconds(5);
-  // How deep receive cycles may nest inside one another: a record family
-  // that lets the event loop run allows nesting up to the bound.
-  static constexpr int kMaxReceiveDepth = 2;
 
   RaceDataListener(ListenerPorts ports, const ListeningAddress& address,
                    RecordDispatcher& dispatcher, TrafficLog& log, QObject* parent = nullptr);
@@ -66,7 +69,8 @@ class RaceDataListener : public QObject {
   void RemoveObserver(DatagramObserver* observer);
 
   // A datagram that came by another road (a relay), taken as if `receiver`
-  // had received it from `sender`.
+  // had received it from `sender`. Taken inside another record's handling,
+  // it waits until that handling is over.
   void Take(int receiver, const std::string& sender, std::string_view bytes);
 
   quint16 Port(int receiver) const { return receiver == 0 ? ports_.first : ports_.second; }
@@ -76,19 +80,26 @@ class RaceDataListener : public QObject {
   bool IsOpen(int receiver) const;
 
   void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
-  int MaxReceiveDepthSeen() const { return max_receive_depth_seen_; }
+  // True while a record is being handled.
+  bool Handling() const { return handling_; }
 
  private:
   void RunReceiveCycle(int receiver);
   bool HandleOneDatagram(int receiver);
+  void Handle(int receiver, const std::string& sender, std::string_view bytes);
 
   ListenerPorts ports_;
   const ListeningAddress& address_;
   RecordDispatcher& dispatcher_;
   TrafficLog& log_;
   UdpReceiver* receivers_[2];
-  int receive_depth_ = 0;
-  int max_receive_depth_seen_ = 0;
+  bool handling_ = false;
+  struct Waiting {
+    int receiver;
+    std::string sender;
+    std::string bytes;
+  };
+  std::deque<Waiting> waiting_;  // taken by another road during a handling
   std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::vector<DatagramObserver*> observers_;
 };

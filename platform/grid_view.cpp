@@ -1,15 +1,15 @@
 #include "platform/grid_view.h"
 
+#include "platform/display_style.h"
 #include "platform/repaint_throttle.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
-#include <QPointer>
-#include <QProxyStyle>
+#include <QKeyEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -54,27 +54,6 @@ class HeadingView : public QHeaderView {
   const GridView& grid_;
 };
 
-// The application's style with the grid lines in their own grey.
-class GridLineStyle : public QProxyStyle {
- public:
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* answer) const override {
-    if (hint == SH_Table_GridLineColor) {
-      return static_cast<int>(kGridLines.rgba());
-    }
-    return QProxyStyle::styleHint(hint, option, widget, answer);
-  }
-};
-
-QStyle* GridStyle() {
-  static QPointer<QStyle> style;
-  if (style.isNull()) {
-    style = new GridLineStyle;
-    style->setParent(qApp);
-  }
-  return style;
-}
-
 // The corner where the two headings meet, in the heading colour.
 class CornerPainter : public QObject {
  public:
@@ -98,7 +77,7 @@ class CornerPainter : public QObject {
 }  // namespace
 
 GridView::GridView(GridModel& model, QWidget* parent) : QTableView(parent), model_(model) {
-  setStyle(GridStyle());
+  setStyle(DisplayStyle());
   setHorizontalHeader(new HeadingView(Qt::Horizontal, *this));
   setVerticalHeader(new HeadingView(Qt::Vertical, *this));
   setModel(&model_);
@@ -107,6 +86,7 @@ GridView::GridView(GridModel& model, QWidget* parent) : QTableView(parent), mode
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
   setCornerButtonEnabled(false);
+  setTabKeyNavigation(false);  // Tab moves on to the window's next control
   if (auto* corner = findChild<QAbstractButton*>()) {
     corner->installEventFilter(new CornerPainter(this, *this));
   }
@@ -233,6 +213,42 @@ void GridView::ApplyGeometry() {
       setColumnWidth(col - fixed_cols, width);
     }
   }
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+  // The grid is for reading: keys scroll it, no cell cursor moves.
+  QScrollBar* rows = verticalScrollBar();
+  QScrollBar* columns = horizontalScrollBar();
+  switch (event->key()) {
+    case Qt::Key_Up:
+      rows->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      break;
+    case Qt::Key_Down:
+      rows->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      break;
+    case Qt::Key_PageUp:
+      rows->triggerAction(QAbstractSlider::SliderPageStepSub);
+      break;
+    case Qt::Key_PageDown:
+      rows->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      break;
+    case Qt::Key_Home:
+      rows->triggerAction(QAbstractSlider::SliderToMinimum);
+      break;
+    case Qt::Key_End:
+      rows->triggerAction(QAbstractSlider::SliderToMaximum);
+      break;
+    case Qt::Key_Left:
+      columns->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      break;
+    case Qt::Key_Right:
+      columns->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      break;
+    default:
+      QTableView::keyPressEvent(event);
+      return;
+  }
+  event->accept();
 }
 
 void GridView::changeEvent(QEvent* event) {

@@ -48,6 +48,7 @@ class GridView : public QTableView {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                    const QList<int>& roles = QList<int>()) override;
 

@@ -1,23 +1,17 @@
 #include "platform/windows.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <algorithm>
-
-void SetOuterSize(QWidget* window, QSize outer) {
-  window->resize(outer - kDesignFrame);
-}
-
-QRect OuterGeometry(const QWidget* window) {
-  const QRect frame = window->frameGeometry();
-  if (frame.size() != window->size()) {
-    return frame;  // a window manager drew the frame
-  }
-  return QRect(frame.topLeft(), window->size() + kDesignFrame);
-}
+#include <cstdlib>
 
 QPoint CentredOver(const QRect& over, QSize outer) {
   const int left = over.left() + (over.width() - outer.width()) / 2;
@@ -25,9 +19,9 @@ QPoint CentredOver(const QRect& over, QSize outer) {
   return QPoint(std::max(left, 0), std::max(top, 0));
 }
 
-QSize PrimaryScreenSize() {
+QRect PrimaryScreenGeometry() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+  return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {
@@ -62,11 +56,79 @@ void IgnoreActivationChanges(QWidget* window) {
   window->installEventFilter(new ActivationChangeFilter(window));
 }
 
-void ShowAndRaise(QWidget* window) {
-  if (window->isVisible() && !window->isMinimized() && window->isActiveWindow()) {
+namespace {
+
+// Brings the window last held back by an open modal dialog to the front
+// once the dialog closes.
+class FrontAfterClose : public QObject {
+ public:
+  static void Hold(QWidget* dialog, QWidget* window) {
+    auto* holder = dialog->findChild<FrontAfterClose*>(QString(), Qt::FindDirectChildrenOnly);
+    if (holder == nullptr) {
+      holder = new FrontAfterClose(dialog);
+    }
+    holder->window_ = window;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == parent() && event->type() == QEvent::Hide && !window_.isNull()) {
+      window_->raise();
+      window_->activateWindow();
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  explicit FrontAfterClose(QWidget* dialog) : QObject(dialog) { dialog->installEventFilter(this); }
+
+  QPointer<QWidget> window_;
+};
+
+}  // namespace
+
+bool ShowAndRaise(QWidget* window) {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr && window->isVisible() && !window->isMinimized() &&
+      window->isActiveWindow()) {
+    return false;
+  }
+  if (window->isMinimized()) {
+    window->showNormal();
+  } else {
+    window->show();
+  }
+  window->raise();
+  if (modal != nullptr && modal != window) {
+    modal->raise();
+    FrontAfterClose::Hold(modal, window);
+    return true;
+  }
+  window->activateWindow();
+  return true;
+}
+
+void AllowMaximiseWithoutButtons(QWidget* window) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr || x11->connection() == nullptr) {  // the offscreen platform has none
     return;
   }
-  window->show();
-  window->raise();
-  window->activateWindow();
+  xcb_connection_t* connection = x11->connection();
+  const char kName[] = "_MOTIF_WM_HINTS";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+  if (atom == nullptr) {
+    return;
+  }
+  // Flags, functions, decorations, input mode, status.
+  enum : quint32 { kFunctions = 1, kDecorations = 2 };
+  enum : quint32 { kResize = 2, kMove = 4, kMaximise = 16 };
+  enum : quint32 { kBorder = 2, kResizeHandles = 4, kTitle = 8 };
+  const quint32 hints[5] = {kFunctions | kDecorations, kResize | kMove | kMaximise,
+                            kBorder | kResizeHandles | kTitle, 0, 0};
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
+                      atom->atom, atom->atom, 32, 5, hints);
+  xcb_flush(connection);
+  free(atom);
 }

@@ -9,17 +9,12 @@
 
 class QWidget;
 
-// Top-level windows are designed by their outer size; the frame a window
-// manager adds is taken as the usual border and caption.
-inline constexpr QSize kDesignFrame{8, 27};
-void SetOuterSize(QWidget* window, QSize outer);
-QRect OuterGeometry(const QWidget* window);
-
 // Centred over another window's outer rectangle, truncating toward zero,
 // negative coordinates raised to 0.
 QPoint CentredOver(const QRect& over, QSize outer);
 
-QSize PrimaryScreenSize();
+// The primary screen's whole area.
+QRect PrimaryScreenGeometry();
 
 void SetBackground(QWidget* widget, const QColor& colour);
 void SetTextColour(QWidget* widget, const QColor& colour);
@@ -33,6 +28,13 @@ void SetTextColour(QWidget* widget, const QColor& colour);
 void IgnoreActivationChanges(QWidget* window);
 
 // Shows the window and brings it to the front of the stacking order, with
-// or without a window manager. The active window is already in front; it is
-// left alone, since activating asks the display server and waits for it.
-void ShowAndRaise(QWidget* window);
+// or without a window manager; false when it was in front already. The
+// active window is left alone, since activating asks the display server and
+// waits for it. While a modal dialog is open the dialog stays in front and
+// keeps the keyboard; the window last brought forward meanwhile comes to the
+// front when the dialog closes.
+bool ShowAndRaise(QWidget* window);
+
+// Lets a window manager that honours Motif hints maximise the window (a
+// double click on its title bar) though its title bar shows no buttons.
+void AllowMaximiseWithoutButtons(QWidget* window);

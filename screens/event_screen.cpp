@@ -2,6 +2,7 @@
 
 #include "platform/fonts.h"
 #include "platform/grid_view.h"
+#include "platform/window_frame.h"
 #include "platform/windows.h"
 
 #include <QApplication>
@@ -30,25 +31,51 @@ Qt::WindowFlags FrameFlags(EventScreen::Frame frame) {
 }  // namespace
 
 EventScreen::EventScreen(const Design& design, const QWidget* main_window)
-    : QWidget(nullptr, FrameFlags(design.frame)), design_(design), main_window_(main_window) {
+    : QWidget(nullptr, FrameFlags(design.frame)),
+      design_(design),
+      main_window_(main_window),
+      frame_(new WindowFrame(this)) {
   setObjectName(QString::fromLatin1(design.object_name));
   setWindowTitle(QString::fromLatin1(design.caption));
   setFont(DesignFont(Face::kMsSansSerif, 11));
   SetBackground(this, design.background);
-  if (design.placement == Placement::kCoversPrimaryScreen) {
-    setFixedSize(design.size);
-  } else {
-    SetOuterSize(this, design.size);
-  }
+  // Laid out at the designed client size; anchored controls follow the
+  // real one.
+  resize(design.design_client);
+  frame_->SetFixedSize(design.frame == Frame::kFixedDialog);
   IgnoreActivationChanges(this);
 }
 
 void EventScreen::ShowAndRaise() {
-  ::ShowAndRaise(this);
+  brought_forward_ = ::ShowAndRaise(this) || brought_forward_;
 }
 
 void EventScreen::DrawPending() {
-  QCoreApplication::processEvents();
+  if (brought_forward_) {
+    brought_forward_ = false;
+    QCoreApplication::processEvents();
+  }
+}
+
+void EventScreen::SetFocusOrder(std::initializer_list<QWidget*> controls) {
+  focus_order_.assign(controls);
+}
+
+bool EventScreen::focusNextPrevChild(bool next) {
+  if (focus_order_.empty()) {
+    return QWidget::focusNextPrevChild(next);
+  }
+  const auto count = static_cast<int>(focus_order_.size());
+  int at = -1;
+  for (int i = 0; i < count; ++i) {
+    if (focus_order_[i] == focusWidget() || focus_order_[i]->isAncestorOf(focusWidget())) {
+      at = i;
+    }
+  }
+  // From no focus, Tab goes to the first control and Shift+Tab to the last.
+  const int to = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
+  focus_order_[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
 }
 
 QGroupBox* EventScreen::MakeGroupBox(QWidget* parent, const QString& caption, const QRect& place,
@@ -88,21 +115,18 @@ void EventScreen::showEvent(QShowEvent* event) {
   // change from hidden to visible made by the program counts.
   if (!event->spontaneous()) {
     if (design_.placement == Placement::kCoversPrimaryScreen) {
-      CoverPrimaryScreen();
+      frame_->SetOuterGeometry(PrimaryScreenGeometry());
     } else if (!placed_ && main_window_ != nullptr) {
       placed_ = true;
-      move(CentredOver(OuterGeometry(main_window_), design_.size));
+      frame_->SetOuterGeometry(QRect(
+          CentredOver(OuterGeometry(main_window_), design_.outer_size), design_.outer_size));
     }
-    FormShow();
+    if (design_.frame == Frame::kSizeableWithoutButtons) {
+      AllowMaximiseWithoutButtons(this);  // before the window is mapped
+    }
+    Prepare();
   }
   QWidget::showEvent(event);
-}
-
-void EventScreen::CoverPrimaryScreen() {
-  // The frame the window manager actually drew, once there is one.
-  const QSize frame = OuterGeometry(this).size() - size();
-  setFixedSize((PrimaryScreenSize() - frame).expandedTo(QSize(0, 0)));
-  move(0, 0);
 }
 
 void EventScreen::closeEvent(QCloseEvent* event) {

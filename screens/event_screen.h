@@ -1,7 +1,7 @@
 // What the event screens share: the kind of frame, the first placement over
 // the main window or covering the primary screen, the display colours of
 // their grids, and that closing one ends the program. Each screen adds only
-// its own layout and what it does when it comes into view (FormShow).
+// its own layout and what it does when it comes into view (Prepare).
 #pragma once
 
 #include "records/columns.h"
@@ -11,12 +11,15 @@
 #include <QSize>
 #include <QWidget>
 
+#include <initializer_list>
 #include <span>
+#include <vector>
 
 class GridModel;
 class GridView;
 class QGroupBox;
 class QLabel;
+class WindowFrame;
 
 // The colours of the traffic log and of every event screen's grids and
 // chooser; they never change while the program runs.
@@ -33,7 +36,7 @@ class EventScreen : public QWidget, public ScreenWindow {
 
  public:
   enum class Frame {
-    kSizeableWithoutButtons,  // a sizeable border and a caption, nothing else
+    kSizeableWithoutButtons,  // a sizeable border and a caption; maximised by a double click
     kFixedDialog,             // caption and close box; only the program sizes it
     kResizable,               // caption, minimise, maximise and close boxes
     kResizableCloseOnly,      // caption and close box
@@ -50,18 +53,27 @@ class EventScreen : public QWidget, public ScreenWindow {
     QColor background;
     Frame frame;
     Placement placement;
-    QSize size;  // the outer size when centred; the designed client size when covering
+    QSize outer_size = {};  // when centred; a covering window takes the screen's
+    QSize design_client;  // the client size the layout is drawn for
     OnClose on_close = OnClose::kEndsProgram;
   };
 
   EventScreen(const Design& design, const QWidget* main_window);
 
   void ShowAndRaise() override;
+  // Lets the event loop draw the window if ShowAndRaise has just brought it
+  // forward; a window already in front has nothing new to show.
   void DrawPending() override;
 
  protected:
   // Runs on each change from hidden to visible, once the window is placed.
-  virtual void FormShow() {}
+  virtual void Prepare() {}
+
+  // The controls that Tab and Shift+Tab move between, in order. They take
+  // focus only from a click or from this order, so a screen that comes to
+  // the front repaints no focus frame.
+  void SetFocusOrder(std::initializer_list<QWidget*> controls);
+  bool focusNextPrevChild(bool next) override;
 
   QGroupBox* MakeGroupBox(QWidget* parent, const QString& caption, const QRect& place,
                           const QColor& colour);
@@ -77,9 +89,10 @@ class EventScreen : public QWidget, public ScreenWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CoverPrimaryScreen();
-
   const Design design_;
   const QWidget* main_window_;
+  WindowFrame* frame_;
   bool placed_ = false;
+  bool brought_forward_ = false;
+  std::vector<QWidget*> focus_order_;
 };

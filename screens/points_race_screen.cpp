@@ -1,6 +1,7 @@
 #include "screens/points_race_screen.h"
 
 #include "platform/anchoring.h"
+#include "platform/display_style.h"
 #include "platform/fonts.h"
 #include "platform/grid_view.h"
 #include "platform/windows.h"
@@ -53,12 +54,13 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
                    .background = kNavy,
                    .frame = Frame::kFixedDialog,
                    .placement = Placement::kCoversPrimaryScreen,
-                   .size = kDesignClient},
+                   .design_client = kDesignClient},
                   main_window),
       data_(screen_data) {
   SetTextColour(this, Qt::black);
   standings_box_ =
       Caption(MakeGroupBox(this, QStringLiteral("Standings"), QRect(8, 8, 445, 553), kNavy));
+  standings_box_->setObjectName(QStringLiteral("GroupBox1"));
   standings_ = SetUpGrid(MakeGrid(standings_box_, data_.standings, QRect(12, 16, 421, 525),
                                   QStringLiteral("Standings"),
                                   DesignFont(Face::kMsSansSerif, 16, true), kStandingsColumns));
@@ -66,6 +68,7 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
 
   sprints_box_ =
       Caption(MakeGroupBox(this, QStringLiteral("Sprints"), QRect(460, 8, 325, 265), kNavy));
+  sprints_box_->setObjectName(QStringLiteral("GroupBox2"));
   sprint_chooser_ = new QComboBox(sprints_box_);
   sprint_chooser_->setObjectName(QStringLiteral("ComboBox1"));
   sprint_chooser_->setEditable(false);
@@ -73,6 +76,7 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
   sprint_chooser_->setCurrentIndex(data_.ChosenSprint());
   sprint_chooser_->setGeometry(16, 20, 289, 24);
   sprint_chooser_->setFont(DesignFont(Face::kMsSansSerif, 13, true));
+  sprint_chooser_->setStyle(DisplayStyle());
   sprint_chooser_->setMaxVisibleItems(8);
   sprint_chooser_->setAccessibleName(QStringLiteral("Sprint"));
   SetChooserColours(sprint_chooser_, kDisplayColours.background, kDisplayColours.text);
@@ -86,6 +90,7 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
   shown_sprint_->setObjectName(QStringLiteral("StringGrid2"));
 
   picture_ = MakePicture(this, QRect(562, 452, 105, 109), EventPicture());
+  picture_->setObjectName(QStringLiteral("Image1"));
 
   new ChildAnchoring(standings_box_, standings_box_->size(), {{standings_, kAnchorAllEdges}});
   new ChildAnchoring(sprints_box_, sprints_box_->size(),
@@ -96,13 +101,12 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
                       {sprints_box_, kAnchorTop | kAnchorRight},
                       {picture_, kAnchorRight | kAnchorBottom}});
 
-  setTabOrder(standings_, sprint_chooser_);
-  setTabOrder(sprint_chooser_, shown_sprint_);
+  SetFocusOrder({standings_, sprint_chooser_, shown_sprint_});
   standings_->setFocus();
 }
 
-void PointsRaceScreen::FormShow() {
-  FitToScreen(PrimaryScreenSize());
+void PointsRaceScreen::Prepare() {
+  FitToScreen(PrimaryScreenGeometry().size());
 }
 
 void PointsRaceScreen::FitToScreen(QSize screen) {

@@ -17,12 +17,12 @@ class PointsRaceScreen : public EventScreen {
 
   PointsRaceScreen(PointsRaceData& screen_data, const QWidget* main_window);
 
-  // The steps of FormShow that depend on the primary screen: the name
+  // The step of Prepare that depend on the primary screen: the name
   // column widens on screens wider than 800 pixels.
   void FitToScreen(QSize screen);
 
  protected:
-  void FormShow() override;
+  void Prepare() override;
 
  private:
   PointsRaceData& data_;

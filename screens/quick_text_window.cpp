@@ -17,7 +17,8 @@ QuickTextWindow::QuickTextWindow(QuickTextData& screen_data, const QWidget* main
                    .background = kMoneyGreen,
                    .frame = Frame::kResizableCloseOnly,
                    .placement = Placement::kCentredOverMainWindow,
-                   .size = kOuterSize,
+                   .outer_size = kOuterSize,
+                   .design_client = kDesignClient,
                    .on_close = OnClose::kHides},
                   main_window),
       data_(screen_data) {
@@ -32,7 +33,7 @@ QuickTextWindow::QuickTextWindow(QuickTextData& screen_data, const QWidget* main
   // Read at a glance: no selection bar over the first line.
   lines_->setSelectionMode(QAbstractItemView::NoSelection);
   lines_->setFocusPolicy(Qt::NoFocus);
-  new ChildAnchoring(this, kOuterSize - kDesignFrame, {{lines_, kAnchorAllEdges}});
+  new ChildAnchoring(this, kDesignClient, {{lines_, kAnchorAllEdges}});
 
   for (int row = 0; row < data_.lines.RowCount(); ++row) {
     lines_->AddLine(data_.lines.Cell(0, row));

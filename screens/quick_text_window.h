@@ -11,6 +11,7 @@ class QuickTextWindow : public EventScreen {
 
  public:
   static constexpr QSize kOuterSize{966, 630};
+  static constexpr QSize kDesignClient{958, 603};
 
   QuickTextWindow(QuickTextData& screen_data, const QWidget* main_window);
 

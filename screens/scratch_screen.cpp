@@ -28,7 +28,8 @@ ScratchScreen::ScratchScreen(ScratchData& screen_data, const QWidget* main_windo
                    .background = kSkyBlue,
                    .frame = Frame::kSizeableWithoutButtons,
                    .placement = Placement::kCentredOverMainWindow,
-                   .size = kOuterSize},
+                   .outer_size = kOuterSize,
+                   .design_client = kClientSize},
                   main_window),
       data_(screen_data) {
   // Created in the designed order, which is also the focus order of the grids.
@@ -36,6 +37,8 @@ ScratchScreen::ScratchScreen(ScratchData& screen_data, const QWidget* main_windo
       MakeGroupBox(this, QStringLiteral("Event Info / Metrics"), {37, 12, 589, 113}, kSkyBlue);
   competitors_box_ =
       MakeGroupBox(this, QStringLiteral("Competitors"), {24, 140, 810, 517}, kSkyBlue);
+  heat_box_->setObjectName(QStringLiteral("GroupBox1"));
+  competitors_box_->setObjectName(QStringLiteral("GroupBox2"));
   heat_grid_ = SetUpGrid(MakeGrid(heat_box_, data_.heat, {12, 16, 561, 89},
                                   QStringLiteral("Heat information"),
                                   DesignFont(Face::kMsSansSerif, 19, true), kHeatColumns));
@@ -46,7 +49,9 @@ ScratchScreen::ScratchScreen(ScratchData& screen_data, const QWidget* main_windo
   competitors_->setObjectName(QStringLiteral("StringGrid2"));
   badge_ = MakePicture(this, {685, 4, 89, 81}, ScratchBadgePicture());
   banner_ = MakePicture(this, {644, 92, 177, 45}, ScratchBannerPicture(), /*stretched=*/true);
-  setTabOrder(heat_grid_, competitors_);
+  badge_->setObjectName(QStringLiteral("Image1"));
+  banner_->setObjectName(QStringLiteral("Image2"));
+  SetFocusOrder({heat_grid_, competitors_});
   heat_grid_->setFocus();
 
   // Taken against the designed places above, at the designed client size.
@@ -59,6 +64,6 @@ ScratchScreen::ScratchScreen(ScratchData& screen_data, const QWidget* main_windo
   new ChildAnchoring(competitors_box_, competitors_box_->size(), {{competitors_, kAnchorAllEdges}});
 }
 
-void ScratchScreen::FormShow() {
+void ScratchScreen::Prepare() {
   data_.ClearScreen();
 }

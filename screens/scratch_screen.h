@@ -18,7 +18,7 @@ class ScratchScreen : public EventScreen {
   ScratchScreen(ScratchData& screen_data, const QWidget* main_window);
 
  protected:
-  void FormShow() override;
+  void Prepare() override;
 
  private:
   ScratchData& data_;

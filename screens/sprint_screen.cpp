@@ -27,10 +27,12 @@ SprintScreen::SprintScreen(SprintData& screen_data, const QWidget* main_window)
                    .background = kBlue,
                    .frame = Frame::kResizable,
                    .placement = Placement::kCentredOverMainWindow,
-                   .size = kOuterSize},
+                   .outer_size = kOuterSize,
+                   .design_client = kDesignClient},
                   main_window),
       data_(screen_data) {
   heat_box_ = MakeGroupBox(this, QString(), QRect(36, 8, 697, 325), kGrey);
+  heat_box_->setObjectName(QStringLiteral("GroupBox1"));
 
   heat_grid_ =
       MakeGrid(heat_box_, data_.heat, QRect(0, kGridTop, 0, 0), QStringLiteral("Sprint heat"),
@@ -46,6 +48,7 @@ SprintScreen::SprintScreen(SprintData& screen_data, const QWidget* main_window)
   heat_grid_->move(static_cast<int>((heat_box_->width() - heat_grid_->width()) / 2.0), kGridTop);
 
   picture_ = MakePicture(this, QRect(318, 414, 105, 109), EventPicture());
+  picture_->setObjectName(QStringLiteral("Image1"));
 
   title_ = new QLabel(heat_box_);
   title_->setObjectName(QStringLiteral("Label1"));

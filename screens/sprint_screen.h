@@ -13,6 +13,7 @@ class SprintScreen : public EventScreen {
 
  public:
   static constexpr QSize kOuterSize{778, 574};
+  static constexpr QSize kDesignClient{770, 547};
 
   SprintScreen(SprintData& screen_data, const QWidget* main_window);
 

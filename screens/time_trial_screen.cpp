@@ -73,16 +73,18 @@ TimeTrialScreen::TimeTrialScreen(TimeTrialData& screen_data, const QWidget* main
                    .background = kNavy,
                    .frame = Frame::kFixedDialog,
                    .placement = Placement::kCoversPrimaryScreen,
-                   .size = kDesignClient},
+                   .design_client = kDesignClient},
                   main_window),
       data_(screen_data) {
   SetTextColour(this, Qt::black);
   // Bottom to top: the picture, the two rider panels, the standings.
   picture_ = MakePicture(this, QRect(399, 8, 105, 113), EventPicture());
+  picture_->setObjectName(QStringLiteral("Image1"));
   panels_[0] = MakeRiderPanel(data_.panels[0], 0);
   panels_[1] = MakeRiderPanel(data_.panels[1], 1);
   standings_box_ =
       MakeGroupBox(this, QStringLiteral("Standings"), QRect(247, 136, 401, 438), kBlue);
+  standings_box_->setObjectName(QStringLiteral("standings_groupbox"));
   standings_box_->setFont(DesignFont(Face::kMsSansSerif, 16));
   standings_ = MakeGrid(standings_box_, data_.standings, QRect(12, 20, 381, 414),
                         QStringLiteral("Standings"), GridFont(), kTimeTrialStandingsColumns);
@@ -108,6 +110,7 @@ TimeTrialScreen::RiderPanel TimeTrialScreen::MakeRiderPanel(RiderPanelData& pane
   const QString rider = QStringLiteral("Rider %1 ").arg(index + 1);
   RiderPanel panel{};
   panel.box = MakeGroupBox(this, QString(), layout.box, layout.colour);
+  panel.box->setObjectName(QStringLiteral("GroupBox%1").arg(index + 1));
   // Labels first, so the grids of the same panel lie above them.
   panel.time = MakeReadout(panel.box, layout.time, layout.readout_alignment, panel_data.time);
   panel.difference =
@@ -131,7 +134,7 @@ TimeTrialScreen::RiderPanel TimeTrialScreen::MakeRiderPanel(RiderPanelData& pane
   return panel;
 }
 
-void TimeTrialScreen::FormShow() {
+void TimeTrialScreen::Prepare() {
   for (GridView* grid : {standings_, panels_[0].laps, panels_[1].laps}) {
     grid->SetDefaultRowHeight(kGridRowHeight);
   }

@@ -17,7 +17,7 @@ class TimeTrialScreen : public EventScreen {
   TimeTrialScreen(TimeTrialData& screen_data, const QWidget* main_window);
 
  protected:
-  void FormShow() override;
+  void Prepare() override;
 
  private:
   struct RiderPanel {
