@@ -54,3 +54,8 @@ struct RecordsFixture {
 // A grid's rows as text, cells joined by "|", for compact comparisons.
 std::string GridRow(const GridModel& grid, int row);
 std::vector<std::string> GridRows(const GridModel& grid);
+
+// Everything the screens' data holds, one "place=text" line per non-empty
+// cell or label and the chosen sprint, so a test can see that a record
+// changed nothing and, when it did, where.
+std::vector<std::string> Snapshot(const ScreenData& data);
