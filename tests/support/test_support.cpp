@@ -6,12 +6,34 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+void PrintTo(const QRect& rect, std::ostream* out) {
+  *out << "QRect(" << rect.x() << ", " << rect.y() << ", " << rect.width() << ", " << rect.height()
+       << ")";
+}
+
+void PrintTo(const QPoint& point, std::ostream* out) {
+  *out << "QPoint(" << point.x() << ", " << point.y() << ")";
+}
+
+void PrintTo(const QSize& size, std::ostream* out) {
+  *out << "QSize(" << size.width() << ", " << size.height() << ")";
+}
+
+void PrintTo(const QColor& colour, std::ostream* out) {
+  *out << "QColor(" << colour.red() << ", " << colour.green() << ", " << colour.blue() << ")";
+}
+
+void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 void SendDatagram(quint16 port, std::string_view bytes, const char* source) {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -47,6 +69,13 @@ void Settle(int passes) {
   for (int pass = 0; pass < passes; ++pass) {
     QCoreApplication::processEvents();
   }
+}
+
+void PressKey(QWidget* target, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &release);
 }
 
 ErrorRecorder::ErrorRecorder() {

@@ -6,6 +6,10 @@
 #include "app/main_window.h"
 #include "support/record_fakes.h"
 
+#include <QColor>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,9 +17,17 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Qt values as a failed expectation shows them.
+void PrintTo(const QRect& rect, std::ostream* out);
+void PrintTo(const QPoint& point, std::ostream* out);
+void PrintTo(const QSize& size, std::ostream* out);
+void PrintTo(const QColor& colour, std::ostream* out);
+void PrintTo(const QString& text, std::ostream* out);
 
 // Sends one datagram to 127.0.0.1:port. `source` binds the sender to another
 // loopback address (127.0.0.x) to play a different server.
@@ -26,6 +38,9 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000);
 
 // Lets the event loop handle what is pending, a few passes.
 void Settle(int passes = 5);
+
+// A key pressed and released on `target`, as the keyboard delivers it.
+void PressKey(QWidget* target, int key);
 
 // A control of a window, found by its object name; fails the test when missing.
 template <typename Control>
