@@ -7,16 +7,56 @@
 #include <QAccessible>
 #include <QEvent>
 #include <QHeaderView>
-#include <QPainter>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 namespace {
 
 const QColor kGridLines(0x80, 0x80, 0x80);
-constexpr int kHeadingIndent = 2;
+
+// Text from the cell's left edge in, vertically centred, never elided; a
+// text wider than the cell is narrowed as far as GridView::kMinSqueeze
+// before its end is cut off.
+void DrawCellText(QPainter& painter, const QRect& cell, const QString& text) {
+  if (text.isEmpty()) {
+    return;
+  }
+  const QRect room = cell.adjusted(GridView::kCellIndent, 0, -1, 0);
+  const int width = painter.fontMetrics().horizontalAdvance(text);
+  painter.save();
+  painter.setClipRect(room, Qt::IntersectClip);
+  if (width > room.width() && room.width() > 0) {
+    const qreal squeeze = std::max(qreal(room.width()) / width, GridView::kMinSqueeze);
+    painter.translate(room.left(), 0);
+    painter.scale(squeeze, 1);
+    painter.drawText(QRectF(0, room.top(), width, room.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     text);
+  } else {
+    painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
+  painter.restore();
+}
+
+// Cells drawn plainly: the selection as a flat fill, no focus frame.
+class CellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    if (selected) {
+      painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+    }
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(option.font);
+    DrawCellText(*painter, option.rect, index.data(Qt::DisplayRole).toString());
+  }
+};
 
 // Heading cells drawn flat in the grid's heading colour, with the grid's
 // lines to their right and below, text from the left, never elided.
@@ -31,11 +71,8 @@ class HeadingView : public QHeaderView {
     painter.setPen(kGridLines);
     painter.drawLine(cell.topRight(), cell.bottomRight());
     painter.drawLine(cell.bottomLeft(), cell.bottomRight());
-    if (!text.isEmpty()) {
-      painter.setPen(grid.TextColour());
-      painter.drawText(cell.adjusted(kHeadingIndent, 0, -1, -1), Qt::AlignLeft | Qt::AlignVCenter,
-                       text);
-    }
+    painter.setPen(grid.TextColour());
+    DrawCellText(painter, cell.adjusted(0, 0, 0, -1), text);
   }
 
  protected:
@@ -81,6 +118,7 @@ GridView::GridView(GridModel& model, QWidget* parent) : QTableView(parent), mode
   setHorizontalHeader(new HeadingView(Qt::Horizontal, *this));
   setVerticalHeader(new HeadingView(Qt::Vertical, *this));
   setModel(&model_);
+  setItemDelegate(new CellDelegate(this));
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setWordWrap(false);

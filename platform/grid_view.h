@@ -1,8 +1,9 @@
 // The view of a GridModel: a QTableView that shows the model's heading row
 // as its horizontal header and its heading column as its vertical header,
 // in flat heading cells of their own colour, with per-column widths (0
-// hides a column) and one row height. Display only; the repaints of cell
-// writes are throttled.
+// hides a column) and one row height. Cell texts start 2 pixels in and are
+// narrowed, up to a point, rather than cut off. Display only; the repaints
+// of cell writes are throttled.
 #pragma once
 
 #include "platform/grid_model.h"
@@ -18,6 +19,9 @@ class GridView : public QTableView {
   Q_OBJECT
 
  public:
+  static constexpr int kCellIndent = 2;       // pixels from a cell's left edge to its text
+  static constexpr double kMinSqueeze = 0.8;  // how narrow a long text may be drawn
+
   explicit GridView(GridModel& model, QWidget* parent = nullptr);
 
   GridModel& Model() const { return model_; }

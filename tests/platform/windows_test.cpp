@@ -178,6 +178,10 @@ TEST(Faces, TheDesignedFacesResolveToTheirStandIns) {
   EXPECT_TRUE(bold_italic.bold());
   EXPECT_TRUE(bold_italic.italic());
   EXPECT_TRUE(QFontInfo(DesignFont(Face::kTerminal, 47)).fixedPitch());
+  // The quick text asks for bold: the face must have a real one, not the
+  // regular face drawn again.
+  EXPECT_EQ(QFontInfo(DesignFont(Face::kTerminal, 47, true)).styleName(), "Bold");
+  EXPECT_EQ(QFontInfo(DesignFont(Face::kMsSansSerif, 16, true)).styleName(), "Bold");
 }
 
 }  // namespace
