@@ -1,14 +1,10 @@
 #include "platform/window_frame.h"
 
+#include "platform/x11.h"
+
 #include <QEvent>
-#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -23,29 +19,6 @@ constexpr int kChecksUnframed = 400;
 // cover the screen is not taken for one that does not fit it (which some
 // window managers maximise).
 constexpr QMargins kFrameGuess(16, 48, 16, 16);
-
-bool WindowManagerRunning() {
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr) {
-    return false;  // no X server: no frames to wait for
-  }
-  xcb_connection_t* connection = x11->connection();
-  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-  const char kName[] = "_NET_SUPPORTING_WM_CHECK";
-  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-      connection, xcb_intern_atom(connection, 1, sizeof kName - 1, kName), nullptr);
-  if (atom == nullptr || atom->atom == XCB_ATOM_NONE || screen == nullptr) {
-    std::free(atom);
-    return false;
-  }
-  xcb_get_property_reply_t* property = xcb_get_property_reply(
-      connection,
-      xcb_get_property(connection, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-  const bool running = property != nullptr && xcb_get_property_value_length(property) > 0;
-  std::free(property);
-  std::free(atom);
-  return running;
-}
 
 }  // namespace
 

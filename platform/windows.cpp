@@ -6,12 +6,9 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
-#include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 QPoint CentredOver(const QRect& over, QSize outer) {
   const int left = over.left() + (over.width() - outer.width()) / 2;
@@ -107,28 +104,4 @@ bool ShowAndRaise(QWidget* window) {
   }
   window->activateWindow();
   return true;
-}
-
-void AllowMaximiseWithoutButtons(QWidget* window) {
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr || x11->connection() == nullptr) {  // the offscreen platform has none
-    return;
-  }
-  xcb_connection_t* connection = x11->connection();
-  const char kName[] = "_MOTIF_WM_HINTS";
-  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-      connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
-  if (atom == nullptr) {
-    return;
-  }
-  // Flags, functions, decorations, input mode, status.
-  enum : quint32 { kFunctions = 1, kDecorations = 2 };
-  enum : quint32 { kResize = 2, kMove = 4, kMaximise = 16 };
-  enum : quint32 { kBorder = 2, kResizeHandles = 4, kTitle = 8 };
-  const quint32 hints[5] = {kFunctions | kDecorations, kResize | kMove | kMaximise,
-                            kBorder | kResizeHandles | kTitle, 0, 0};
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
-                      atom->atom, atom->atom, 32, 5, hints);
-  xcb_flush(connection);
-  free(atom);
 }

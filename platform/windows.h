@@ -34,7 +34,3 @@ void IgnoreActivationChanges(QWidget* window);
 // keeps the keyboard; the window last brought forward meanwhile comes to the
 // front when the dialog closes.
 bool ShowAndRaise(QWidget* window);
-
-// Lets a window manager that honours Motif hints maximise the window (a
-// double click on its title bar) though its title bar shows no buttons.
-void AllowMaximiseWithoutButtons(QWidget* window);

@@ -38,8 +38,12 @@ ScratchData::ScratchData() {
 }
 
 void ScratchData::ClearScreen() {
-  heat.ClearCells();
-  competitors.ClearCells();
+  // The values go; the labels and headings are written again, which only
+  // changes (and repaints) them where something had overwritten them.
+  for (int row = 0; row < heat.RowCount(); ++row) {
+    heat.SetCell(1, row, {});
+  }
+  competitors.ClearRows(1);
   WriteLabels(heat, kHeatLabels);
   WriteHeadings(competitors, kCompetitorColumns);
 }

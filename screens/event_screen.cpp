@@ -4,6 +4,7 @@
 #include "platform/grid_view.h"
 #include "platform/window_frame.h"
 #include "platform/windows.h"
+#include "platform/x11.h"
 
 #include <QApplication>
 #include <QCloseEvent>
