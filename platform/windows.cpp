@@ -58,6 +58,8 @@ namespace {
 // Brings the window last held back by an open modal dialog to the front
 // once the dialog closes.
 class FrontAfterClose : public QObject {
+  Q_OBJECT
+
  public:
   static void Hold(QWidget* dialog, QWidget* window) {
     auto* holder = dialog->findChild<FrontAfterClose*>(QString(), Qt::FindDirectChildrenOnly);
@@ -98,10 +100,14 @@ bool ShowAndRaise(QWidget* window) {
   }
   window->raise();
   if (modal != nullptr && modal != window) {
+    // Some platforms activate a window as it is shown.
     modal->raise();
+    modal->activateWindow();
     FrontAfterClose::Hold(modal, window);
     return true;
   }
   window->activateWindow();
   return true;
 }
+
+#include "windows.moc"

@@ -4,6 +4,7 @@
 #include "app/listening_address.h"
 #include "support/test_support.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -105,6 +106,37 @@ TEST_F(IpSettingsTest, ListenerKeepsRunningWhileTheDialogIsOpen) {
     Dialog().close();
   });
   EXPECT_EQ(fixture.Log(), std::vector<std::string>({"127.0.0.1>during"}));
+}
+
+TEST_F(IpSettingsTest, ScreensBroughtForwardMeanwhileWaitBehindItAndComeForwardAfter) {
+  WhileDialogOpen([&] {
+    // Two records for two screens; the later one is in front once the
+    // dialog has closed, and until then the dialog keeps the keyboard.
+    fixture.Dispatch("{scratch}+{title}Heat 1");
+    fixture.Dispatch("{tt}+{standings}0{rnk}1{name}A");
+    Settle();
+    EXPECT_EQ(QApplication::activeModalWidget(), &Dialog());
+    EXPECT_EQ(QApplication::activeWindow(), &Dialog());
+    Ok().click();
+  });
+  EXPECT_TRUE(WaitUntil([] {
+    return QApplication::activeWindow() != nullptr &&
+           QApplication::activeWindow()->objectName() == "tt_commentator_form";
+  })) << "the screen updated last comes to the front";
+}
+
+TEST_F(IpSettingsTest, ComesBackWhereItLastStood) {
+  QPoint moved_to;
+  WhileDialogOpen([&] {
+    Dialog().move(Dialog().pos() + QPoint(37, 21));
+    Settle();
+    moved_to = Dialog().pos();
+    Dialog().close();
+  });
+  WhileDialogOpen([&] {
+    EXPECT_EQ(Dialog().pos(), moved_to);
+    Dialog().close();
+  });
 }
 
 TEST_F(IpSettingsTest, LayoutAndLook) {

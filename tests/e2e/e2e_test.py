@@ -9,6 +9,7 @@ Usage (from run_e2e.sh, inside a session bus): e2e_test.py PROGRAM RACE_FEED ART
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -20,6 +21,7 @@ import unittest
 import pyatspi
 
 PROGRAM, RACE_FEED, ARTIFACTS = sys.argv[1:4]
+WINDOW_MANAGER = os.environ.get("E2E_WINDOW_MANAGER", "none")
 # Bring the accessibility registry up before any program starts: a program
 # that starts while the bus is still being activated never appears on it.
 list(pyatspi.Registry.getDesktop(0))
@@ -30,6 +32,19 @@ POINTS = "ptsrace_commentator_form"
 SPRINT = "Sprint Race Commentator"
 TIME_TRIAL = "TT Commentator Screen"
 QUICK_TEXT = "qdtype_commentator_form"
+IP_SETTINGS = "IP Settings"
+
+# Outer frames on the 1024 x 768 screen, whatever frame the window manager
+# draws: the main window centred, the screens centred over it on their first
+# showing, the points race and time trial screens covering the screen.
+OUTER_FRAMES = {
+    MAIN: (106, 56, 812, 656),
+    SCRATCH: (88, 38, 848, 693),
+    SPRINT: (123, 97, 778, 574),
+    QUICK_TEXT: (29, 69, 966, 630),
+    POINTS: (0, 0, 1024, 768),
+    TIME_TRIAL: (0, 0, 1024, 768),
+}
 
 
 def wait_for(what, timeout=10.0, step=0.1):
@@ -63,6 +78,58 @@ def screenshot(name):
     path = os.path.join(ARTIFACTS, name + ".png")
     subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
     return path
+
+
+class X:
+    """What the X server and the window manager tell of the windows."""
+
+    @staticmethod
+    def run(*args):
+        return subprocess.run(list(args), capture_output=True, text=True, timeout=30).stdout
+
+    @classmethod
+    def window(cls, title):
+        """The program's mapped top-level window with this exact title."""
+        ids = cls.run("xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(title) + "$")
+        ids = ids.split()
+        return int(ids[0]) if ids else None
+
+    @classmethod
+    def outer_frame(cls, title):
+        """(x, y, width, height) of the window with its frame."""
+        window = cls.window(title)
+        if window is None:
+            return None
+        info = cls.run("xwininfo", "-id", str(window))
+        value = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
+        x, y = value("Absolute upper-left X"), value("Absolute upper-left Y")
+        width, height = value("Width"), value("Height")
+        extents = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
+                            cls.run("xprop", "-id", str(window), "_NET_FRAME_EXTENTS"))
+        left, right, top, bottom = map(int, extents.groups()) if extents else (0, 0, 0, 0)
+        return (x - left, y - top, width + left + right, height + top + bottom)
+
+    @classmethod
+    def focused(cls):
+        return int(cls.run("xdotool", "getwindowfocus").strip() or 0)
+
+    @classmethod
+    def stacking(cls):
+        """The program's mapped top-level windows, bottom first, by title."""
+        if WINDOW_MANAGER != "none":
+            ids = re.findall(r"0x[0-9a-f]+", cls.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING"))
+            ids = [int(i, 16) for i in ids]
+        else:
+            # The root's children, bottom first.
+            ids = [int(i, 16) for i in re.findall(r"^\s+(0x[0-9a-f]+)",
+                                                  cls.run("xwininfo", "-root", "-children"),
+                                                  re.MULTILINE)][::-1]
+        titles = {}
+        for title in list(OUTER_FRAMES) + [IP_SETTINGS]:
+            window = cls.window(title)
+            if window is not None:
+                titles[window] = title
+        return [titles[i] for i in ids if i in titles]
 
 
 class Accessible:
@@ -329,6 +396,91 @@ class EveryScreenInTurn(unittest.TestCase):
         wait_for(lambda: self.screen.log()[-2:]
                  == ["Heartbeat received from SERVER!!", "127.0.0.1>{heartbeat}+{tt}+"])
         self.assertEqual(Accessible.active_title(), QUICK_TEXT, "a heartbeat brings nothing forward")
+
+
+class Frames(unittest.TestCase):
+    """Every window's outer frame where it belongs, with no window manager
+    and under one; the IP Settings dialog in front of a screen that a record
+    brings forward while it is open."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.screen = CommentatorScreen()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.screen.end()
+        cls.screen.cleanup()
+
+    def expect_frame(self, title):
+        expected = OUTER_FRAMES[title]
+        # A window manager frames a window a moment after it is mapped.
+        frame = wait_for(lambda: X.outer_frame(title) == expected and X.outer_frame(title))
+        self.assertEqual(frame, expected, title)
+
+    def test_1_every_window_at_its_place(self):
+        self.expect_frame(MAIN)
+        for record, title in (("{scratch}+{title}Heat 1", SCRATCH),
+                              ("{sprintf}+{title}Sprint", SPRINT),
+                              ("{qdtype}+{data},LINE,", QUICK_TEXT),
+                              ("{ptsrace}+{standings}0{rnk}1{bib}7{name}A", POINTS),
+                              ("{tt}+{standings}0{rnk}1{name}B", TIME_TRIAL)):
+            send(record)
+            self.expect_frame(title)
+            time.sleep(0.3)
+            screenshot("frame-" + re.sub(r"[^a-z]+", "-", title.lower()).strip("-"))
+
+    def test_2_scratch_screen_may_be_maximised(self):
+        # Motif hints: functions include maximise (16), and no title-bar
+        # button is asked for (decorations: border, resize handles, title).
+        hints = X.run("xprop", "-id", str(X.window(SCRATCH)), "_MOTIF_WM_HINTS")
+        values = [int(v, 16) for v in re.findall(r"0x[0-9a-f]+", hints)]
+        self.assertTrue(values[1] & 16, hints)
+        self.assertEqual(values[2], 2 | 4 | 8, hints)
+
+    @staticmethod
+    def open_ip_settings():
+        X.run("xdotool", "windowfocus", "--sync", str(X.window(MAIN)))
+        X.run("xdotool", "key", "alt+i")
+        return wait_for(lambda: X.window(IP_SETTINGS))
+
+    def test_3_dialog_stays_in_front_and_keeps_the_keyboard(self):
+        self.open_ip_settings()
+        dialog = X.window(IP_SETTINGS)
+        wait_for(lambda: Accessible.active_title() == IP_SETTINGS)
+        # A record while the dialog is open: its screen comes up behind it.
+        send("{tt}+{standings}1{rnk}2{name}Behind the dialog")
+        wait_for(lambda: Accessible.table(TIME_TRIAL, "Standings")[1][-3:]
+                 == ["Behind the dialog", "", ""])
+        time.sleep(0.5)
+        stacking = X.stacking()
+        self.assertLess(stacking.index(TIME_TRIAL), stacking.index(IP_SETTINGS), stacking)
+        self.assertEqual(Accessible.active_title(), IP_SETTINGS)
+        # The keyboard still types into the dialog.
+        X.run("xdotool", "type", "--delay", "30", "127.0.0.9")
+        field = wait_for(lambda: Accessible.find(Accessible.frame(IP_SETTINGS), "text",
+                                                 "Listening address"))
+        wait_for(lambda: field.queryText().getText(0, -1) == "127.0.0.9")
+        screenshot("dialog-over-a-screen")
+        # Where it stands now is where it comes back.
+        X.run("xdotool", "windowmove", "--sync", str(dialog), "300", "200")
+        moved = wait_for(lambda: X.outer_frame(IP_SETTINGS))
+        X.run("xdotool", "key", "Return")
+        wait_for(lambda: X.window(IP_SETTINGS) is None)
+        # The screen updated last is in front once the dialog has closed.
+        wait_for(lambda: Accessible.active_title() == TIME_TRIAL)
+        stacking = X.stacking()
+        self.assertEqual(stacking[-1], TIME_TRIAL, stacking)
+        wait_for(lambda: "IP Listening Address = 127.0.0.9" in Accessible.label_texts(MAIN))
+        self.open_ip_settings()
+        self.assertEqual(wait_for(lambda: X.outer_frame(IP_SETTINGS)), moved)
+        # Give every sender back, for the other tests.
+        wait_for(lambda: Accessible.active_title() == IP_SETTINGS)
+        X.run("xdotool", "key", "ctrl+a")
+        X.run("xdotool", "type", "--delay", "30", "255.255.255.255")
+        X.run("xdotool", "key", "Return")
+        wait_for(lambda: "IP Listening Address = 255.255.255.255 (ALL)"
+                 in Accessible.label_texts(MAIN))
 
 
 class DemoSession(unittest.TestCase):
