@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
   icon.fill(Qt::transparent);
   QPainter painter(&icon);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  const QImage logo = LogoPicture().toImage().scaled(kSize, kSize, Qt::KeepAspectRatio,
-                                                      Qt::SmoothTransformation);
+  const QImage logo =
+      LogoPicture().toImage().scaled(kSize, kSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
   painter.drawImage((kSize - logo.width()) / 2, (kSize - logo.height()) / 2, logo);
   painter.end();
   return icon.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

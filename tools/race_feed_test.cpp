@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,8 +19,10 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "relay/session_format.h"
 #include "tools/race_feed/demo.h"
 #include "tools/race_feed/options.h"
 #include "tools/race_feed/records.h"
@@ -161,6 +164,30 @@ TEST(RaceFeedArguments, WrongCommandLinesAreRefusedWithAReason) {
       {{"flood", "--count", "1e3"}, "bad value for --count"},
       {{"flood", "--family", "keirin"}, "bad value for --family"},
       {{"demo", "--quiet=yes"}, "--quiet takes no value"},
+      {{"demo", "--version=2"}, "--version takes no value"},
+      // The limits are named.
+      {{"demo", "--speed", "1e-300"}, "(a speed is 0.001 to 1000000)"},
+      {{"replay", "-", "--speed", "2e6"}, "(a speed is 0.001 to 1000000)"},
+      {{"flood", "--rate", "1e8"}, "(a rate is 0 to 10000000 records a second)"},
+      // Options that would do nothing for the command.
+      {{"send", "x", "--rate", "5"}, "--rate does nothing for send (only for flood)"},
+      {{"send", "x", "--quiet"}, "--quiet does nothing for send"},
+      {{"demo", "--count", "5"}, "--count does nothing for demo (only for flood)"},
+      {{"flood", "--speed", "2"}, "--speed does nothing for flood (only for demo and replay)"},
+      {{"publish", "mqtt://h", "--port", "1"}, "--port does nothing for publish"},
+      {{"publish", "mqtt://h", "--host", "h"}, "--host does nothing for publish"},
+      {{"demo", "--topic", "t"}, "--topic does nothing for demo (only for publish and subscribe)"},
+      // publish and subscribe.
+      {{"publish"}, "missing BROKER for publish"},
+      {{"subscribe", "broker.example"}, "bad broker \"broker.example\""},
+      {{"publish", "mqtt://h:0"}, "a port is 1..65535"},
+      {{"subscribe", "mqtt://alice:pw@h"}, "no password in BROKER, give --password-file"},
+      {{"publish", "mqtt://h", "--ports", "29105"}, "bad value for --ports"},
+      {{"publish", "mqtt://h", "--ports", "29105,70000"}, "bad value for --ports"},
+      {{"publish", "mqtt://h", "--topic", "a/#"}, "bad value for --topic"},
+      {{"publish", "mqtt://h", "--cafile", "ca.crt"}, "--cafile needs a TLS broker (mqtts://)"},
+      {{"subscribe", "mqtts://h", "--password-file", "pw"}, "needs a user name in BROKER"},
+      {{"subscribe", "mqtt://h", "extra"}, "unexpected argument extra"},
   };
   for (const Case& c : cases) {
     const ParseResult result = ParseArguments(c.args);
@@ -208,13 +235,36 @@ TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
   const ParseResult send = ParseArguments({"send", "--", "--odd"});
   ASSERT_TRUE(send.options) << send.error;
   EXPECT_EQ(send.options->text, "--odd");
+
+  const ParseResult subscribe = ParseArguments(
+      {"--ports=39105,39104", "subscribe", "mqtts://alice@broker.example:9883", "--host",
+       "10.0.0.9", "--topic", "venue/track", "--cafile", "ca.crt", "--password-file", "pw"});
+  ASSERT_TRUE(subscribe.options) << subscribe.error;
+  EXPECT_EQ(subscribe.options->command, Command::kSubscribe);
+  EXPECT_EQ(subscribe.options->ports, (std::array<int, 2>{39105, 39104}));
+  EXPECT_EQ(subscribe.options->host, "10.0.0.9");
+  EXPECT_EQ(subscribe.options->broker.Url(), "mqtts://alice@broker.example:9883");
+  EXPECT_EQ(subscribe.options->broker.topic, "venue/track");
+  EXPECT_EQ(subscribe.options->broker.cafile, "ca.crt");
+  EXPECT_EQ(subscribe.options->broker.password_file, "pw");
+
+  const ParseResult publish = ParseArguments({"publish", "mqtt://broker.example"});
+  ASSERT_TRUE(publish.options) << publish.error;
+  EXPECT_EQ(publish.options->ports, (std::array<int, 2>{29105, 29104}));
+  EXPECT_EQ(publish.options->broker.topic, "orvane/feed");
+  EXPECT_EQ(publish.options->broker.port, 1883);
 }
 
-TEST(RaceFeedArguments, HelpPrintsUsageAndSucceeds) {
-  const Outcome outcome = RunMain({"demo", "--help"});
-  EXPECT_EQ(outcome.status, kExitOk);
-  EXPECT_NE(outcome.out.find("Usage: race-feed"), std::string::npos);
-  EXPECT_TRUE(outcome.err.empty());
+TEST(RaceFeedArguments, HelpAndVersionPrintAndSucceed) {
+  const Outcome help = RunMain({"demo", "--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find("Usage: race-feed"), std::string::npos);
+  EXPECT_TRUE(help.err.empty());
+
+  const Outcome version = RunMain({"publish", "--version"});
+  EXPECT_EQ(version.status, kExitOk);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("race-feed \\d+\\.\\d+\\.\\d+\n")))
+      << version.out;
 }
 
 // ---- Replay lines ----
@@ -276,6 +326,44 @@ TEST(RaceFeedReplay, AFileIsCheckedWholeAndABadLineNamed) {
   EXPECT_TRUE(bad.records.empty());
 }
 
+TEST(RaceFeedReplay, ASessionFileNamesEachRecordsPortAndABadLine) {
+  const ReplayScript session = ParseReplayText(
+      "#orvane-session 1\r\n"
+      "0\t29105\t10.0.0.5\t{heartbeat}+\n"
+      "\n"
+      "# a note\n"
+      "40\t29104\t10.0.0.5\t\n"
+      "7\t29105\t10.0.0.6\ta\\tb\\\\\\0\r\n");
+  ASSERT_TRUE(session.error.empty()) << session.error;
+  EXPECT_TRUE(session.session);
+  ASSERT_EQ(session.records.size(), 3u);
+  EXPECT_EQ(session.records[0].port, 29105);
+  EXPECT_EQ(session.records[1].port, 29104);
+  EXPECT_EQ(session.records[1].delay_ms, 40);
+  EXPECT_EQ(session.records[1].record, "");
+  EXPECT_EQ(session.records[2].record, std::string("a\tb\\\0", 5));
+
+  struct Case {
+    std::string line;
+    std::string error;
+  };
+  const Case bad[] = {
+      {"0\t29105\t10.0.0.5\t" + std::string(1025, 'x'), "line 2: record of 1025 bytes"},
+      {"0\t0\t10.0.0.5\tx", "line 2: port \"0\""},
+      {"{tt}+", "line 2: not DELAY_MS<TAB>PORT<TAB>SENDER<TAB>TEXT"},
+      {"0\t29105\t10.0.0.5\tbad\\q", "line 2: unknown escape \\q"},
+  };
+  for (const Case& c : bad) {
+    const ReplayScript script = ParseReplayText("#orvane-session 1\n" + c.line + "\n");
+    EXPECT_NE(script.error.find(c.error), std::string::npos) << c.line << " -> " << script.error;
+    EXPECT_TRUE(script.records.empty());
+  }
+  // The header only counts on the first line.
+  const ReplayScript old_format = ParseReplayText("{a}\n#orvane-session 1\n");
+  EXPECT_FALSE(old_format.session);
+  EXPECT_EQ(old_format.records.size(), 2u);
+}
+
 // ---- Refusals: nothing leaves when any record is bad ----
 
 TEST(RaceFeedRefusal, ATooLongRecordIsRefusedAndNothingSent) {
@@ -302,7 +390,6 @@ TEST(RaceFeedRefusal, RuntimeErrorsExitWithOne) {
       {{"send", "{heartbeat}+", "--host", "300.1.2.3"}, "bad address \"300.1.2.3\""},
       {{"send", "{heartbeat}+", "--host", "1.2.3"}, "bad address"},
       {{"send", "{heartbeat}+", "--source", "127.0.0.999"}, "--source: bad address"},
-      {{"send", ""}, "empty record"},
       {{"replay", "/nonexistent/race-feed/session.txt"}, "cannot read /nonexistent"},
       {{"replay", "/tmp"}, "cannot read /tmp"},
   };
@@ -626,6 +713,47 @@ TEST(RaceFeedLoopback, ReplayFromStandardInputKeepsItsDelays) {
     ASSERT_TRUE(got) << expected;
     EXPECT_EQ(got->text, expected);
   }
+}
+
+TEST(RaceFeedLoopback, SendingNothingSendsTheEmptyDatagram) {
+  LoopbackReceiver receiver;
+  const Outcome outcome = RunMain({"send", "", "--port", receiver.PortText()});
+  ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+  const auto got = receiver.Receive();
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->text, "");
+}
+
+TEST(RaceFeedLoopback, ARecordedSessionReplaysByteForByteToItsPorts) {
+  LoopbackReceiver ports[2];
+  std::string high;
+  for (int value = 0x80; value <= 0xff; ++value) {
+    high += static_cast<char>(value);
+  }
+  const std::vector<std::pair<int, std::string>> datagrams = {
+      {0, "{scratch}+{name}A\tB"},
+      {1, "line\r\nbreaks\rand\nmore"},
+      {0, "back\\slash\\t not a tab"},
+      {1, high},
+      {0, ""},
+      {1, std::string(1024, 'z')},
+      {0, "250\t{tt}+{clr}+"},
+      {1, std::string("zero\0byte", 9)},
+  };
+  std::string file(relay::kSessionHeader);
+  file += "\n";
+  for (const auto& [index, bytes] : datagrams) {
+    file += relay::FormatSessionLine({5, ports[index].Port(), "10.0.0.5", bytes});
+  }
+  TempFile session(file);
+  const Outcome outcome = RunMain({"replay", session.Path(), "--port", "9"});
+  ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+  for (const auto& [index, bytes] : datagrams) {
+    const auto got = ports[index].Receive();
+    ASSERT_TRUE(got) << "missing on port " << index << ": " << bytes.substr(0, 20);
+    EXPECT_EQ(got->text, bytes);
+  }
+  EXPECT_FALSE(ports[0].Receive(milliseconds(100)));
 }
 
 TEST(RaceFeedLoopback, ChosenSourceAddressIsTheSender) {

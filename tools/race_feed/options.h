@@ -2,17 +2,24 @@
 // argument error can be tested without a socket or a clock.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "relay/broker_options.h"
 #include "tools/race_feed/records.h"
 
 namespace race_feed {
 
-enum class Command { kHelp, kDemo, kSend, kReplay, kFlood };
+enum class Command { kHelp, kVersion, kDemo, kSend, kReplay, kFlood, kPublish, kSubscribe };
+
+inline constexpr double kMinSpeed = 0.001;
+inline constexpr double kMaxSpeed = 1e6;
+inline constexpr double kMaxRate = 1e7;
+inline constexpr std::int64_t kMaxCount = 100'000'000;
 
 struct Options {
   Command command = Command::kHelp;
@@ -27,6 +34,10 @@ struct Options {
   double rate = 1000.0;       // flood: records a second, 0 as fast as possible
   std::int64_t count = 1000;  // flood: records in all
   Family family = Family::kMixed;
+  // publish: the ports listened on; subscribe: the ports sent to. The
+  // first is the venue's first port, the second its second.
+  std::array<int, 2> ports = {29105, 29104};
+  relay::BrokerOptions broker;  // publish and subscribe
 };
 
 struct ParseResult {
@@ -38,5 +49,6 @@ struct ParseResult {
 ParseResult ParseArguments(const std::vector<std::string>& args);
 
 std::string_view UsageText();
+std::string_view VersionText();  // "race-feed 2.9.0"
 
 }  // namespace race_feed

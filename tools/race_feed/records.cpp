@@ -48,9 +48,6 @@ std::optional<Family> FamilyNamed(std::string_view name) {
 }
 
 std::string RecordProblem(std::string_view record) {
-  if (record.empty()) {
-    return "empty record";
-  }
   if (record.size() > kMaxRecordBytes) {
     return "record of " + std::to_string(record.size()) + " bytes is longer than " +
            std::to_string(kMaxRecordBytes);

@@ -25,9 +25,11 @@ std::optional<Family> FamilyNamed(std::string_view name);
 struct TimedRecord {
   std::int64_t delay_ms = 0;
   std::string record;
+  int port = 0;  // 0: the --port
 };
 
-// Why `record` cannot be sent, or an empty string when it can.
+// Why `record` cannot be sent, or an empty string when it can. The empty
+// record is an empty datagram, which the screen takes like any other.
 std::string RecordProblem(std::string_view record);
 
 }  // namespace race_feed

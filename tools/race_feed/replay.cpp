@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "relay/session_format.h"
+
 namespace race_feed {
 
 namespace {
@@ -54,15 +56,40 @@ ReplayLine ParseReplayLine(std::string_view line) {
   return result;
 }
 
+ReplayLine ParseSessionFileLine(std::string_view line) {
+  ReplayLine result;
+  if (line.empty() || line == "\r" || line.starts_with('#')) {
+    return result;
+  }
+  relay::SessionEntry entry;
+  std::string error;
+  if (!relay::ParseSessionLine(line, entry, error)) {
+    return Error(std::move(error));
+  }
+  if (std::string problem = RecordProblem(entry.bytes); !problem.empty()) {
+    return Error(std::move(problem));
+  }
+  result.kind = ReplayLine::Kind::kRecord;
+  result.entry = {entry.delay_ms, std::move(entry.bytes), entry.port};
+  return result;
+}
+
 ReplayScript ParseReplayText(std::string_view text) {
   ReplayScript script;
   std::size_t number = 0;
+  bool first = true;
   while (!text.empty()) {
     ++number;
     const std::size_t end = text.find('\n');
     const std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    ReplayLine parsed = ParseReplayLine(line);
+    if (first && relay::IsSessionHeader(line)) {
+      script.session = true;
+      first = false;
+      continue;
+    }
+    first = false;
+    ReplayLine parsed = script.session ? ParseSessionFileLine(line) : ParseReplayLine(line);
     if (parsed.kind == ReplayLine::Kind::kError) {
       script.records.clear();
       script.error = "line " + std::to_string(number) + ": " + parsed.error;

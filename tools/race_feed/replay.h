@@ -1,5 +1,6 @@
 // Replay files: one record a line, each optionally led by the wait before
-// it in milliseconds and a TAB.
+// it in milliseconds and a TAB; or a session file as the screen records
+// it, which also names each record's port.
 #pragma once
 
 #include <string>
@@ -23,9 +24,14 @@ struct ReplayLine {
 // delay with no record after it.
 ReplayLine ParseReplayLine(std::string_view line);
 
+// One line of a session file, after its header; empty lines and lines
+// starting with "#" are skipped.
+ReplayLine ParseSessionFileLine(std::string_view line);
+
 struct ReplayScript {
   std::vector<TimedRecord> records;
-  std::string error;  // "line N: ..." for the first bad line; nothing to send then
+  bool session = false;  // a session file: every record carries its port
+  std::string error;     // "line N: ..." for the first bad line; nothing to send then
 };
 
 // A whole file; every record is checked before any is sent.

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <thread>
 
 #include "tools/race_feed/demo.h"
 #include "tools/race_feed/progress.h"
 #include "tools/race_feed/records.h"
+#include "tools/race_feed/relay_commands.h"
 #include "tools/race_feed/replay.h"
 #include "tools/race_feed/sender.h"
 
@@ -20,6 +22,10 @@ namespace race_feed {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Far enough for any real wait, near enough for a clock's nanoseconds: a
+// wait beyond it is a wait until stopped.
+constexpr double kLongestDueMs = 1e12;
 
 int Fail(std::ostream& err, const std::string& message, int status) {
   err << "race-feed: " << message << '\n';
@@ -55,19 +61,21 @@ void WaitUntil(Clock::time_point due, Progress& progress, std::int64_t sent) {
   }
 }
 
-// Sends `records` on their delays, `speed` times faster.
-int Play(const std::vector<TimedRecord>& records, double speed, Sender& sender, Progress& progress,
+// Sends `records` on their delays, `speed` times faster; each record to its
+// own port when it names one.
+int Play(const std::vector<TimedRecord>& records, double speed,
+         std::map<int, std::unique_ptr<Sender>>& senders, int default_port, Progress& progress,
          std::ostream& err) {
   const Clock::time_point start = Clock::now();
   double due_ms = 0;
   std::int64_t sent = 0;
   for (const TimedRecord& entry : records) {
-    due_ms += static_cast<double>(entry.delay_ms) / speed;
+    due_ms = std::min(due_ms + static_cast<double>(entry.delay_ms) / speed, kLongestDueMs);
     WaitUntil(start + std::chrono::duration_cast<Clock::duration>(
                           std::chrono::duration<double, std::milli>(due_ms)),
               progress, sent);
     std::string error;
-    if (!sender.Send(entry.record, error)) {
+    if (!senders.at(entry.port != 0 ? entry.port : default_port)->Send(entry.record, error)) {
       progress.Finish(sent);
       return Fail(err, error, kExitRuntime);
     }
@@ -105,6 +113,16 @@ int Run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     out << UsageText();
     return kExitOk;
   }
+  if (options.command == Command::kVersion) {
+    out << VersionText() << '\n';
+    return kExitOk;
+  }
+  if (options.command == Command::kPublish) {
+    return RunPublish(options, err);
+  }
+  if (options.command == Command::kSubscribe) {
+    return RunSubscribe(options, err);
+  }
 
   // Every record is checked before the first one goes out.
   std::vector<TimedRecord> records;
@@ -133,20 +151,29 @@ int Run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     records = DemoSession();
   }
 
-  std::string error;
-  const std::unique_ptr<Sender> sender =
-      Sender::Open({options.host, options.port, options.broadcast, options.source}, error);
-  if (!sender) {
-    return Fail(err, error, kExitRuntime);
+  // One socket for each port the records go to.
+  std::map<int, std::unique_ptr<Sender>> senders;
+  senders[options.port];
+  for (const TimedRecord& entry : records) {
+    if (entry.port != 0) {
+      senders[entry.port];
+    }
+  }
+  for (auto& [port, sender] : senders) {
+    std::string error;
+    sender = Sender::Open({options.host, port, options.broadcast, options.source}, error);
+    if (!sender) {
+      return Fail(err, error, kExitRuntime);
+    }
   }
   const std::int64_t total = options.command == Command::kFlood
                                  ? options.count
                                  : static_cast<std::int64_t>(records.size());
   Progress progress(err, total, terminal && !options.quiet);
   if (options.command == Command::kFlood) {
-    return Flood(options, *sender, progress, err);
+    return Flood(options, *senders.at(options.port), progress, err);
   }
-  return Play(records, options.speed, *sender, progress, err);
+  return Play(records, options.speed, senders, options.port, progress, err);
 }
 
 int Main(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

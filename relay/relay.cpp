@@ -1,0 +1,471 @@
+#include "relay/relay.h"
+
+#include <mosquitto.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <random>
+
+namespace relay {
+
+namespace {
+
+using Connection = RelayStatus::Connection;
+
+constexpr int kKeepAliveS = 10;
+constexpr auto kConnectTimeout = std::chrono::seconds(15);
+constexpr auto kSnapshotEvery = std::chrono::seconds(1);
+constexpr int kMaxBackoffS = 15;
+// QoS 1 messages on their way at once; more keeps a fast feed flowing
+// without waiting on each acknowledgement.
+constexpr int kInflight = 100;
+// A fast feed must not keep the caller's event loop from everything else.
+constexpr auto kReadBudget = std::chrono::milliseconds(5);
+
+void InitLibrary() {
+  static std::once_flag ready;
+  std::call_once(ready, [] { mosquitto_lib_init(); });
+}
+
+// Unique per run, within MQTT 3.1.1's 23 characters.
+std::string ClientId(Role role) {
+  std::random_device random;
+  const std::uint64_t bits =
+      (static_cast<std::uint64_t>(random()) << 32 | random()) & 0xffff'ffff'ffffULL;
+  char id[32];
+  std::snprintf(id, sizeof id, "orvane-%s-%012llx", role == Role::kPublish ? "pub" : "sub",
+                static_cast<unsigned long long>(bits));
+  return id;
+}
+
+std::string RefusalText(int rc) {
+  switch (rc) {
+    case 4:
+      return "the broker refused the user name or password";
+    case 5:
+      // Mosquitto answers a wrong password with this one.
+      return "the broker refused the user name or password (not authorised)";
+    default:
+      return std::string("the broker refused the connection: ") + mosquitto_connack_string(rc);
+  }
+}
+
+}  // namespace
+
+std::string DescribeStatus(const RelayStatus& status) {
+  std::string text;
+  switch (status.connection) {
+    case Connection::kStopped:
+      text = "stopped";
+      break;
+    case Connection::kConnecting:
+      text = "connecting";
+      break;
+    case Connection::kConnected:
+      text = "connected";
+      break;
+    case Connection::kRetrying:
+      text = "reconnecting in " + std::to_string(status.retry_in_s) + " s";
+      break;
+  }
+  if (status.queued > 0) {
+    text += ", queue " + std::to_string(status.queued) + " records";
+  }
+  if (status.lost > 0) {
+    text += ", records lost " + std::to_string(status.lost);
+  }
+  if (!status.error.empty() && status.connection != Connection::kConnected) {
+    text += ": " + status.error;
+  }
+  return text;
+}
+
+Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
+    : options_(std::move(options)),
+      role_(role),
+      deliver_(std::move(deliver)),
+      state_topic_(options_.topic + "/state"),
+      session_(static_cast<std::uint64_t>(NowMicroseconds())) {
+  if (role_ == Role::kSubscribe) {
+    sequencer_ = std::make_unique<Sequencer>(
+        options_.queue_limit,
+        [this](const RecordMessage& message) { pending_.push_back(message); });
+  }
+}
+
+Relay::~Relay() {
+  if (client_ != nullptr) {
+    mosquitto_destroy(client_);
+  }
+}
+
+bool Relay::Start() {
+  InitLibrary();
+  if (const std::string problem = BrokerOptionsProblem(options_); !problem.empty()) {
+    error_ = problem;
+    return false;
+  }
+  std::string password;
+  if (!options_.password_file.empty() &&
+      !ReadPasswordFile(options_.password_file, password, error_)) {
+    return false;
+  }
+  // The publisher's queue is its own; the subscriber's session keeps what
+  // the broker takes for it while the connection is down.
+  client_ = mosquitto_new(ClientId(role_).c_str(), role_ == Role::kPublish, this);
+  if (client_ == nullptr) {
+    error_ = std::string("cannot set up the MQTT client: ") + std::strerror(errno);
+    return false;
+  }
+  mosquitto_connect_with_flags_callback_set(client_, &Relay::OnConnect);
+  mosquitto_disconnect_callback_set(client_, &Relay::OnDisconnect);
+  mosquitto_publish_callback_set(client_, &Relay::OnPublish);
+  mosquitto_message_callback_set(client_, &Relay::OnMessage);
+  mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
+  mosquitto_max_inflight_messages_set(client_, kInflight);
+  if (!options_.user.empty()) {
+    mosquitto_username_pw_set(client_, options_.user.c_str(),
+                              options_.password_file.empty() ? nullptr : password.c_str());
+  }
+  if (options_.tls) {
+    if (options_.cafile.empty()) {
+      mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    } else if (access(options_.cafile.c_str(), R_OK) != 0) {
+      error_ = "cannot use --cafile " + options_.cafile + ": " + std::strerror(errno);
+      return false;
+    } else if (mosquitto_tls_set(client_, options_.cafile.c_str(), nullptr, nullptr, nullptr,
+                                 nullptr) != MOSQ_ERR_SUCCESS) {
+      error_ = "cannot use --cafile " + options_.cafile + " as a CA certificate";
+      return false;
+    }
+  }
+  Attempt();
+  return true;
+}
+
+void Relay::Stop() {
+  stopping_ = true;
+  if (client_ != nullptr && connection_ == Connection::kConnected) {
+    mosquitto_disconnect(client_);
+  }
+  connection_ = Connection::kStopped;
+  ++generation_;
+}
+
+int Relay::Socket() const {
+  return client_ == nullptr ? -1 : mosquitto_socket(client_);
+}
+
+bool Relay::WantsWrite() const {
+  return Socket() >= 0 && mosquitto_want_write(client_);
+}
+
+void Relay::HandleReadable() {
+  const Clock::time_point start = Clock::now();
+  // libmosquitto may read just one packet a call: a busy socket is drained
+  // here, for as long as each call brings a message or an acknowledgement.
+  while (Socket() >= 0) {
+    const std::uint64_t before = packets_handled_;
+    const int rc = mosquitto_loop_read(client_, 1);
+    if (rc != MOSQ_ERR_SUCCESS) {
+      AfterLoop(rc);
+      break;
+    }
+    if (packets_handled_ == before || Clock::now() - start > kReadBudget) {
+      break;
+    }
+  }
+}
+
+void Relay::HandleWritable() {
+  if (Socket() >= 0) {
+    AfterLoop(mosquitto_loop_write(client_, 1));
+  }
+}
+
+void Relay::AfterLoop(int rc) {
+  // Most ends come through the disconnect callback, which has then moved
+  // on to retrying; a TLS handshake that fails midway only returns its code.
+  if (rc == MOSQ_ERR_SUCCESS || stopping_ ||
+      (connection_ != Connection::kConnecting && connection_ != Connection::kConnected)) {
+    return;
+  }
+  if (!refused_) {
+    refused_ = rc == MOSQ_ERR_TLS;
+    error_ = ErrorText(rc);
+  }
+  Failed(error_);
+}
+
+int Relay::Tick() {
+  const Clock::time_point now = Clock::now();
+  if (connection_ == Connection::kRetrying && now >= retry_at_) {
+    Attempt();
+  } else if (connection_ == Connection::kConnecting && now - attempt_started_ > kConnectTimeout) {
+    Failed("no answer from " + options_.host + ":" + std::to_string(options_.port));
+  }
+  if (Socket() >= 0) {
+    AfterLoop(mosquitto_loop_misc(client_));
+  }
+  if (role_ == Role::kPublish && snapshot_due_ && connection_ == Connection::kConnected &&
+      now - last_snapshot_ >= kSnapshotEvery) {
+    PublishSnapshot();
+  }
+  if (sequencer_) {
+    sequencer_->Tick(now);
+    SyncStateSubscription(false);
+  }
+  auto next = std::chrono::milliseconds(1000);
+  if (connection_ == Connection::kRetrying) {
+    next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(retry_at_ - now));
+  }
+  if (snapshot_due_ && connection_ == Connection::kConnected) {
+    next = std::min(
+        next, std::chrono::ceil<std::chrono::milliseconds>(last_snapshot_ + kSnapshotEvery - now));
+  }
+  return static_cast<int>(std::max<std::int64_t>(next.count(), 10));
+}
+
+void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes,
+                    std::int64_t received_us) {
+  if (role_ != Role::kPublish) {
+    return;
+  }
+  RecordMessage message;
+  message.session = session_;
+  message.sequence = ++sequence_;
+  message.port_index = port_index;
+  message.sender = sender;
+  message.received_us = received_us;
+  message.bytes = std::string(bytes);
+  std::string encoded = EncodeRecord(message);
+  // The late joiner's state takes every record, the lost ones included, so
+  // a snapshot puts right what the queue could not carry.
+  snapshot_due_ = true;
+  if (client_ == nullptr || outstanding_.size() >= options_.queue_limit) {
+    ++lost_;
+  } else {
+    int mid = 0;
+    const int rc = mosquitto_publish(client_, &mid, options_.topic.c_str(),
+                                     static_cast<int>(encoded.size()), encoded.data(), 1, false);
+    // Without a connection libmosquitto keeps the message and says so; it
+    // goes out after the next connection.
+    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
+      outstanding_.insert(mid);
+    } else {
+      ++lost_;
+    }
+  }
+  late_join_.Add(message.sequence, sender, bytes, std::move(encoded));
+}
+
+void Relay::DeliverPending() {
+  if (delivering_) {
+    return;
+  }
+  delivering_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{delivering_};
+  while (!pending_.empty()) {
+    const RecordMessage message = std::move(pending_.front());
+    pending_.pop_front();
+    if (deliver_) {
+      deliver_(message);
+    }
+  }
+}
+
+RelayStatus Relay::Status() const {
+  RelayStatus status;
+  status.connection = connection_;
+  if (connection_ == Connection::kRetrying) {
+    const auto left = std::chrono::ceil<std::chrono::seconds>(retry_at_ - Clock::now());
+    status.retry_in_s = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+  }
+  if (sequencer_) {
+    status.queued = sequencer_->Held() + pending_.size();
+    status.lost = sequencer_->Missed();
+    status.relayed = sequencer_->Delivered();
+  } else {
+    status.queued = outstanding_.size();
+    status.lost = lost_;
+    status.relayed = relayed_;
+  }
+  status.error = error_;
+  status.refused = refused_;
+  return status;
+}
+
+void Relay::Attempt() {
+  connection_ = Connection::kConnecting;
+  attempt_started_ = Clock::now();
+  logged_error_.clear();
+  refused_ = false;
+  // libmosquitto formats every line it logs for a log callback, one per
+  // packet: listened to only until the broker has let us in.
+  mosquitto_log_callback_set(client_, &Relay::OnLog);
+  ++generation_;
+  // The first attempt sets the broker's address; later ones reuse it, and
+  // libmosquitto sends again what the broker had not acknowledged.
+  const int rc = attempted_ ? mosquitto_reconnect_async(client_)
+                            : mosquitto_connect_async(client_, options_.host.c_str(), options_.port,
+                                                      kKeepAliveS);
+  attempted_ = true;
+  if (rc != MOSQ_ERR_SUCCESS) {
+    refused_ = rc == MOSQ_ERR_TLS;
+    Failed(ErrorText(rc));
+  }
+}
+
+void Relay::Failed(std::string error) {
+  error_ = std::move(error);
+  connection_ = Connection::kRetrying;
+  retry_at_ = Clock::now() + std::chrono::seconds(backoff_s_);
+  backoff_s_ = std::min(backoff_s_ * 2, kMaxBackoffS);
+  ++generation_;
+}
+
+std::string Relay::ErrorText(int rc) const {
+  const std::string broker = options_.host + ":" + std::to_string(options_.port);
+  switch (rc) {
+    case MOSQ_ERR_ERRNO:
+      return "cannot connect to " + broker + ": " + std::strerror(errno);
+    case MOSQ_ERR_EAI:
+      return "cannot find the broker's host " + options_.host;
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN:
+      return "connection to " + broker + " lost";
+    case MOSQ_ERR_KEEPALIVE:
+      return "the broker at " + broker + " stopped answering";
+    case MOSQ_ERR_TLS: {
+      std::string text = "TLS with " + broker + " failed";
+      if (!logged_error_.empty()) {
+        text += ": " + logged_error_;
+      }
+      if (logged_error_.find("certificate verify") != std::string::npos) {
+        text += " (is --cafile the CA that signed the broker's certificate?)";
+      } else if (logged_error_.find("host name") != std::string::npos) {
+        text += " (the broker's certificate does not name " + options_.host + ")";
+      }
+      return text;
+    }
+    default:
+      return std::string(mosquitto_strerror(rc)) + " (" + broker + ")";
+  }
+}
+
+void Relay::OnConnect(mosquitto*, void* self, int rc, int flags) {
+  auto& relay = *static_cast<Relay*>(self);
+  if (rc != 0) {
+    // libmosquitto closes the connection next; the disconnect keeps this text.
+    relay.error_ = RefusalText(rc);
+    relay.refused_ = true;
+    return;
+  }
+  relay.connection_ = Connection::kConnected;
+  relay.ever_connected_ = true;
+  mosquitto_log_callback_set(relay.client_, nullptr);
+  relay.backoff_s_ = 1;
+  relay.error_.clear();
+  relay.refused_ = false;
+  if (relay.role_ == Role::kPublish) {
+    // A broker that lost the retained snapshot gets it back at once.
+    relay.PublishSnapshot();
+  } else {
+    mosquitto_subscribe(relay.client_, nullptr, relay.options_.topic.c_str(), 1);
+    const bool session_kept = (flags & 1) != 0;
+    relay.sequencer_->Connected(session_kept, Clock::now());
+    relay.SyncStateSubscription(true);
+  }
+}
+
+void Relay::OnDisconnect(mosquitto*, void* self, int rc) {
+  auto& relay = *static_cast<Relay*>(self);
+  if (relay.stopping_) {
+    return;
+  }
+  relay.AfterLoop(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc);
+}
+
+void Relay::OnPublish(mosquitto*, void* self, int mid) {
+  auto& relay = *static_cast<Relay*>(self);
+  ++relay.packets_handled_;
+  if (relay.outstanding_.erase(mid) > 0) {
+    ++relay.relayed_;
+  }
+}
+
+void Relay::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
+  auto& relay = *static_cast<Relay*>(self);
+  ++relay.packets_handled_;
+  if (!relay.sequencer_ || message->payloadlen < 0) {
+    return;
+  }
+  const std::string_view payload(static_cast<const char*>(message->payload),
+                                 static_cast<std::size_t>(message->payloadlen));
+  const Clock::time_point now = Clock::now();
+  if (relay.options_.topic == message->topic) {
+    if (auto record = DecodeRecord(payload)) {
+      relay.sequencer_->TakeLive(std::move(*record), now);
+    }
+  } else if (relay.state_topic_ == message->topic) {
+    if (const auto snapshot = DecodeSnapshot(payload)) {
+      relay.sequencer_->TakeSnapshot(*snapshot, now);
+    }
+  }
+  relay.SyncStateSubscription(false);
+}
+
+void Relay::OnLog(mosquitto*, void* self, int level, const char* text) {
+  auto& relay = *static_cast<Relay*>(self);
+  if (level != MOSQ_LOG_ERR || !relay.logged_error_.empty()) {
+    return;
+  }
+  // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify
+  // failed" or "Error: host name verification failed."
+  std::string_view reason = text;
+  if (reason.starts_with("OpenSSL Error")) {
+    reason.remove_prefix(reason.rfind(':') + 1);
+  } else if (reason.starts_with("Error: ")) {
+    reason.remove_prefix(7);
+  }
+  if (reason.ends_with('.')) {
+    reason.remove_suffix(1);
+  }
+  relay.logged_error_ = std::string(reason);
+}
+
+void Relay::PublishSnapshot() {
+  const auto records = late_join_.Records();
+  const std::string payload =
+      EncodeSnapshot(session_, late_join_.ValidUpTo(), NowMicroseconds(), records);
+  mosquitto_publish(client_, nullptr, state_topic_.c_str(), static_cast<int>(payload.size()),
+                    payload.data(), 1, true);
+  snapshot_due_ = false;
+  last_snapshot_ = Clock::now();
+}
+
+void Relay::SyncStateSubscription(bool force) {
+  if (connection_ != Connection::kConnected) {
+    return;
+  }
+  const bool wanted = sequencer_->WantsSnapshot(Clock::now());
+  if (!force && wanted == state_subscribed_) {
+    return;
+  }
+  // Subscribing again has the broker send the retained snapshot again.
+  if (wanted) {
+    mosquitto_subscribe(client_, nullptr, state_topic_.c_str(), 1);
+  } else {
+    mosquitto_unsubscribe(client_, nullptr, state_topic_.c_str());
+  }
+  state_subscribed_ = wanted;
+}
+
+}  // namespace relay

@@ -1,0 +1,141 @@
+// One end of the relay through an MQTT broker: a publisher that sends each
+// record the venue's receivers take in, or a subscriber that hands on each
+// record the venue sent, once and in order.
+//
+// It has no event loop of its own: the caller watches Socket() for reading
+// (and for writing while WantsWrite()), calls the handlers when it is
+// ready and Tick() when the time it returned has passed. race-feed does
+// that with poll(), the screen with socket notifiers and a timer. A broker
+// that cannot be reached or goes away is retried with a growing pause
+// (1 s, doubling up to 15 s); meanwhile a publisher's records wait in a
+// queue of BrokerOptions::queue_limit records, and the ones that find it
+// full are counted as lost.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "relay/broker_options.h"
+#include "relay/late_join_state.h"
+#include "relay/message.h"
+#include "relay/sequencer.h"
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace relay {
+
+struct RelayStatus {
+  enum class Connection { kStopped, kConnecting, kConnected, kRetrying };
+  Connection connection = Connection::kStopped;
+  int retry_in_s = 0;         // kRetrying: seconds until the next attempt
+  std::size_t queued = 0;     // publisher: not yet taken by the broker; subscriber: waiting
+  std::uint64_t lost = 0;     // publisher: found the queue full; subscriber: never handed on
+  std::uint64_t relayed = 0;  // publisher: taken by the broker; subscriber: handed on
+  std::string error;          // why the last attempt failed or the connection ended
+  bool refused = false;       // the broker refused the user or TLS the certificate
+
+  bool operator==(const RelayStatus&) const = default;
+};
+
+// "connected", "reconnecting in 3 s, queue 120 records, records lost 4:
+// connection to 10.0.0.9:1883 lost", ...
+std::string DescribeStatus(const RelayStatus& status);
+
+class Relay {
+ public:
+  using Clock = std::chrono::steady_clock;
+  using Deliver = std::function<void(const RecordMessage&)>;
+
+  // `deliver` (subscriber only) is called from DeliverPending().
+  Relay(BrokerOptions options, Role role, Deliver deliver = {});
+  ~Relay();
+  Relay(const Relay&) = delete;
+  Relay& operator=(const Relay&) = delete;
+
+  // Reads the password file, sets TLS up and starts connecting. False, with
+  // the status's error set, when the options cannot work.
+  bool Start();
+  // Says goodbye to the broker; what is still queued is dropped.
+  void Stop();
+
+  int Socket() const;  // -1 while there is none
+  bool WantsWrite() const;
+  // Changes whenever the socket may have been replaced, even by one with
+  // the same number.
+  std::uint64_t SocketGeneration() const { return generation_; }
+  void HandleReadable();
+  void HandleWritable();
+  // Keep-alive, reconnecting, the snapshot and the subscriber's waiting.
+  // Returns the milliseconds until it wants to be called again.
+  int Tick();
+
+  // Publisher: one datagram the venue took in.
+  void Publish(int port_index, std::uint32_t sender, std::string_view bytes,
+               std::int64_t received_us);
+  // Subscriber: hands on the records that came in, in order. Calls from
+  // inside `deliver` return at once; the outer call hands those on too.
+  void DeliverPending();
+
+  RelayStatus Status() const;
+  bool EverConnected() const { return ever_connected_; }
+  const BrokerOptions& Options() const { return options_; }
+
+ private:
+  static void OnConnect(mosquitto* client, void* self, int rc, int flags);
+  static void OnDisconnect(mosquitto* client, void* self, int rc);
+  static void OnPublish(mosquitto* client, void* self, int mid);
+  static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
+  static void OnLog(mosquitto* client, void* self, int level, const char* text);
+
+  void Attempt();
+  // After a libmosquitto call: a code other than success ends the attempt.
+  void AfterLoop(int rc);
+  void Failed(std::string error);
+  std::string ErrorText(int rc) const;
+  void PublishSnapshot();
+  void SyncStateSubscription(bool force);
+
+  BrokerOptions options_;
+  Role role_;
+  Deliver deliver_;
+  std::string state_topic_;
+  mosquitto* client_ = nullptr;
+
+  RelayStatus::Connection connection_ = RelayStatus::Connection::kStopped;
+  std::string error_;
+  bool refused_ = false;
+  bool ever_connected_ = false;
+  bool attempted_ = false;
+  bool stopping_ = false;
+  std::string logged_error_;  // libmosquitto's first complaint in this attempt
+  std::uint64_t generation_ = 0;
+  std::uint64_t packets_handled_ = 0;  // messages and acknowledgements read
+  Clock::time_point attempt_started_;
+  Clock::time_point retry_at_;
+  int backoff_s_ = 1;
+
+  // Publisher.
+  std::uint64_t session_ = 0;
+  std::uint64_t sequence_ = 0;
+  LateJoinState late_join_;
+  bool snapshot_due_ = false;
+  Clock::time_point last_snapshot_;
+  std::unordered_set<int> outstanding_;  // message ids the broker has not acknowledged
+  std::uint64_t lost_ = 0;
+  std::uint64_t relayed_ = 0;
+
+  // Subscriber.
+  std::unique_ptr<Sequencer> sequencer_;
+  std::deque<RecordMessage> pending_;
+  bool delivering_ = false;
+  bool state_subscribed_ = false;
+};
+
+}  // namespace relay

@@ -1,0 +1,145 @@
+#include "relay/session_format.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace relay {
+
+namespace {
+
+constexpr std::int64_t kMaxDelayMs = 24LL * 60 * 60 * 1000;
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string_view WithoutCr(std::string_view line) {
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  return line;
+}
+
+// The next TAB-separated field of `rest`, which loses it and its TAB.
+bool NextField(std::string_view& rest, std::string_view& field) {
+  const std::size_t tab = rest.find('\t');
+  if (tab == std::string_view::npos) {
+    return false;
+  }
+  field = rest.substr(0, tab);
+  rest.remove_prefix(tab + 1);
+  return true;
+}
+
+}  // namespace
+
+std::string EscapeSessionText(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() + 8);
+  for (const char c : bytes) {
+    switch (c) {
+      case '\\':
+        text += "\\\\";
+        break;
+      case '\t':
+        text += "\\t";
+        break;
+      case '\r':
+        text += "\\r";
+        break;
+      case '\n':
+        text += "\\n";
+        break;
+      case '\0':
+        text += "\\0";
+        break;
+      default:
+        text += c;
+    }
+  }
+  return text;
+}
+
+bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string& error) {
+  bytes.clear();
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      bytes += text[i];
+      continue;
+    }
+    if (++i == text.size()) {
+      error = "a backslash ends the text (write \\\\ for one)";
+      return false;
+    }
+    switch (text[i]) {
+      case '\\':
+        bytes += '\\';
+        break;
+      case 't':
+        bytes += '\t';
+        break;
+      case 'r':
+        bytes += '\r';
+        break;
+      case 'n':
+        bytes += '\n';
+        break;
+      case '0':
+        bytes += '\0';
+        break;
+      default:
+        error = std::string("unknown escape \\") + text[i] + " (known: \\\\ \\t \\r \\n \\0)";
+        return false;
+    }
+  }
+  return true;
+}
+
+std::string FormatSessionLine(const SessionEntry& entry) {
+  return std::to_string(entry.delay_ms) + '\t' + std::to_string(entry.port) + '\t' + entry.sender +
+         '\t' + EscapeSessionText(entry.bytes) + '\n';
+}
+
+bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& error) {
+  std::string_view rest = WithoutCr(line);
+  std::string_view delay;
+  std::string_view port;
+  std::string_view sender;
+  if (!NextField(rest, delay) || !NextField(rest, port) || !NextField(rest, sender)) {
+    error = "not DELAY_MS<TAB>PORT<TAB>SENDER<TAB>TEXT";
+    return false;
+  }
+  std::int64_t delay_ms = 0;
+  if (!AllDigits(delay) ||
+      std::from_chars(delay.data(), delay.data() + delay.size(), delay_ms).ec != std::errc() ||
+      delay_ms > kMaxDelayMs) {
+    error = "delay \"" + std::string(delay) + "\" is not a number of milliseconds up to a day";
+    return false;
+  }
+  int port_number = 0;
+  if (!AllDigits(port) ||
+      std::from_chars(port.data(), port.data() + port.size(), port_number).ec != std::errc() ||
+      port_number < 1 || port_number > 65535) {
+    error = "port \"" + std::string(port) + "\" is not 1..65535";
+    return false;
+  }
+  if (sender.empty()) {
+    error = "no sender";
+    return false;
+  }
+  if (!UnescapeSessionText(rest, entry.bytes, error)) {
+    return false;
+  }
+  entry.delay_ms = delay_ms;
+  entry.port = port_number;
+  entry.sender = std::string(sender);
+  return true;
+}
+
+bool IsSessionHeader(std::string_view first_line) {
+  return WithoutCr(first_line) == kSessionHeader;
+}
+
+}  // namespace relay

@@ -1,0 +1,199 @@
+// The screen's link to the broker: what the listener takes in goes out,
+// what comes in takes the datagram's path, a late-joining screen shows the
+// venue's screens, and the state follows the broker.
+#include "app/broker_link.h"
+#include "broker_process.h"
+#include "relay_pump.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tools/race_feed/demo.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using Connection = relay::RelayStatus::Connection;
+
+constexpr std::uint32_t kVenue = 0x0a000005;  // 10.0.0.5
+// A record the snapshot keeps: it comes through even while a subscription
+// is still being set up, and once it has, the live feed does too.
+constexpr std::string_view kWarmUp = "{sprintf}+{title}warm-up";
+
+relay::BrokerOptions OptionsFor(const BrokerProcess& broker, const std::string& user = "") {
+  relay::BrokerOptions options;
+  std::string error;
+  EXPECT_TRUE(relay::ParseBrokerUrl(broker.Url(user), options, error)) << error;
+  return options;
+}
+
+// Runs the event loop and the test's own relay ends until `done`.
+bool WaitPumping(std::initializer_list<relay::Relay*> relays, const std::function<bool()>& done,
+                 int timeout_ms = 10000) {
+  const std::vector<relay::Relay*> ends(relays);
+  return WaitUntil(
+      [&] {
+        PumpOnce(ends, 1);
+        return done();
+      },
+      timeout_ms);
+}
+
+bool Connected(const relay::RelayStatus& status) {
+  return status.connection == Connection::kConnected;
+}
+
+std::vector<std::string> DemoRecords() {
+  std::vector<std::string> records;
+  for (const auto& entry : race_feed::DemoSession()) {
+    records.push_back(entry.record);
+  }
+  return records;
+}
+
+class BrokerLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(broker_.Start()) << broker_.Error(); }
+  BrokerProcess broker_;
+};
+
+TEST_F(BrokerLinkTest, EveryDatagramTheListenerTakesIsPublished) {
+  CommentatorFixture venue;
+  BrokerLink link(OptionsFor(broker_), relay::Role::kPublish, venue.App().Listener());
+  std::vector<relay::RecordMessage> got;
+  relay::Relay remote(OptionsFor(broker_), relay::Role::kSubscribe,
+                      [&](const relay::RecordMessage& message) { got.push_back(message); });
+  ASSERT_TRUE(remote.Start());
+  ASSERT_TRUE(WaitPumping({&remote},
+                          [&] { return Connected(link.State()) && Connected(remote.Status()); }));
+  // The first record through shows the remote subscription is in place.
+  ASSERT_TRUE(venue.SendAndWait(kWarmUp));
+  ASSERT_TRUE(WaitPumping({&remote}, [&] { return got.size() == 1; }));
+
+  ASSERT_TRUE(venue.SendAndWait("{heartbeat}+", 2));
+  ASSERT_TRUE(venue.SendAndWait("zero\0byte"s, 1, venue.Port2()));
+  // Turned away here, yet published: the remote screen has its own address.
+  venue.App().Address().SetText("10.9.9.9");
+  ASSERT_TRUE(venue.SendAndWait("{tt}+{clr}+"));
+  EXPECT_EQ(venue.Log().back(), "IGNORED packet from 127.0.0.1");
+
+  ASSERT_TRUE(WaitPumping({&remote}, [&] { return got.size() == 4; })) << got.size();
+  const std::string bytes[] = {std::string(kWarmUp), "{heartbeat}+", "zero\0byte"s, "{tt}+{clr}+"};
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].bytes, bytes[i]);
+    EXPECT_EQ(got[i].port_index, i == 2 ? 1 : 0);
+    EXPECT_EQ(relay::SenderText(got[i].sender), "127.0.0.1");
+  }
+  // Counted once the broker has acknowledged, which may come after the
+  // remote end has the message.
+  EXPECT_TRUE(WaitUntil([&] { return link.State().relayed == 4u; })) << link.State().relayed;
+}
+
+TEST_F(BrokerLinkTest, RecordsFromTheBrokerTakeTheDatagramPath) {
+  relay::Relay venue(OptionsFor(broker_), relay::Role::kPublish);
+  ASSERT_TRUE(venue.Start());
+  CommentatorFixture remote;
+  BrokerLink link(OptionsFor(broker_), relay::Role::kSubscribe, remote.App().Listener());
+  ASSERT_TRUE(
+      WaitPumping({&venue}, [&] { return Connected(venue.Status()) && Connected(link.State()); }));
+  const std::uint64_t warm = remote.Main().TrafficLinesAdded();
+  venue.Publish(0, kVenue, kWarmUp, 0);
+  ASSERT_TRUE(WaitPumping({&venue}, [&] { return remote.Main().TrafficLinesAdded() == warm + 1; }));
+  const std::uint64_t before = remote.Main().TrafficLinesAdded();
+  venue.Publish(0, kVenue, "{heartbeat}+", 0);
+  venue.Publish(1, kVenue, "{scratch}+{title}Heat 2{time}1:02.345", 0);
+  ASSERT_TRUE(
+      WaitPumping({&venue}, [&] { return remote.Main().TrafficLinesAdded() == before + 3; }));
+  const std::vector<std::string> log = remote.Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "Heartbeat received from SERVER!!");
+  EXPECT_EQ(log[log.size() - 2], "10.0.0.5>{heartbeat}+");
+  EXPECT_EQ(log.back(), "10.0.0.5>{scratch}+{title}Heat 2{time}1:02.345");
+  EXPECT_EQ(remote.Data().scratch.heat.Cell(1, 0), "Heat 2");
+
+  // The remote screen's listening address judges the venue's sender.
+  remote.App().Address().SetText("10.0.0.6");
+  venue.Publish(0, kVenue, "{scratch}+{clr}+", 0);
+  ASSERT_TRUE(
+      WaitPumping({&venue}, [&] { return remote.Main().TrafficLinesAdded() == before + 4; }));
+  EXPECT_EQ(remote.Log().back(), "IGNORED packet from 10.0.0.5");
+  EXPECT_EQ(remote.Data().scratch.heat.Cell(1, 0), "Heat 2");
+}
+
+TEST_F(BrokerLinkTest, ALateJoiningScreenShowsTheVenueScreens) {
+  const std::vector<std::string> records = DemoRecords();
+  relay::Relay venue(OptionsFor(broker_), relay::Role::kPublish);
+  ASSERT_TRUE(venue.Start());
+  ASSERT_TRUE(PumpUntil({&venue}, [&] { return Connected(venue.Status()); }));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    venue.Publish(static_cast<int>(i % 2), kVenue, records[i], 0);
+  }
+  ASSERT_TRUE(PumpUntil({&venue}, [&] { return venue.Status().queued == 0; }));
+  PumpFor({&venue}, 1200ms);  // the snapshot follows within a second
+
+  std::vector<std::string> remote_screens;
+  {
+    CommentatorFixture remote;
+    BrokerLink link(OptionsFor(broker_), relay::Role::kSubscribe, remote.App().Listener());
+    ASSERT_TRUE(WaitPumping({&venue}, [&] { return link.State().relayed > 0; }));
+    WaitPumping(
+        {&venue}, [] { return false; }, 300);
+    EXPECT_LT(link.State().relayed, records.size() / 4);
+    remote_screens = Snapshot(remote.Data());
+  }
+  CommentatorFixture fed_whole;
+  for (const std::string& record : records) {
+    fed_whole.Dispatch(record);
+  }
+  EXPECT_EQ(remote_screens, Snapshot(fed_whole.Data()));
+}
+
+TEST_F(BrokerLinkTest, TheStateFollowsTheBroker) {
+  CommentatorFixture venue;
+  BrokerLink link(OptionsFor(broker_), relay::Role::kPublish, venue.App().Listener());
+  int changes = 0;
+  QObject::connect(&link, &BrokerLink::StateChanged, [&] { ++changes; });
+  ASSERT_TRUE(WaitUntil([&] { return Connected(link.State()); }));
+  EXPECT_EQ(link.StatusText(), QStringLiteral("connected"));
+  EXPECT_GE(changes, 1);
+
+  broker_.Stop();
+  ASSERT_TRUE(WaitUntil([&] { return link.State().connection == Connection::kRetrying; }));
+  ASSERT_TRUE(venue.SendAndWait("{heartbeat}+", 2));
+  EXPECT_EQ(link.State().queued, 1u);
+  EXPECT_TRUE(link.StatusText().startsWith(QStringLiteral("reconnecting in ")))
+      << link.StatusText().toStdString();
+  EXPECT_TRUE(link.StatusText().contains(QStringLiteral("queue 1 records")))
+      << link.StatusText().toStdString();
+
+  ASSERT_TRUE(broker_.Start()) << broker_.Error();
+  ASSERT_TRUE(WaitUntil([&] { return Connected(link.State()) && link.State().queued == 0; }, 20000))
+      << link.StatusText().toStdString();
+  EXPECT_EQ(link.State().relayed, 1u);
+  EXPECT_GE(changes, 4) << "connected, retrying, queued, connected again";
+}
+
+TEST(BrokerLinkRefusal, ARefusedPasswordOrAnUnreadableFileIsNamed) {
+  BrokerProcess broker({.tls = true, .user = "alice", .password = "s3cret"});
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  CommentatorFixture venue;
+  relay::BrokerOptions options = OptionsFor(broker, "alice");
+  options.cafile = broker.CaFile();
+  options.password_file = broker.PasswordFile("wrong");
+  BrokerLink refused(options, relay::Role::kSubscribe, venue.App().Listener());
+  ASSERT_TRUE(WaitUntil([&] { return refused.State().refused; }, 10000));
+  EXPECT_NE(refused.State().error.find("refused the user name or password"), std::string::npos)
+      << refused.State().error;
+
+  options.password_file = broker.Dir() + "/missing";
+  BrokerLink unusable(options, relay::Role::kPublish, venue.App().Listener());
+  EXPECT_EQ(unusable.State().connection, Connection::kStopped);
+  EXPECT_TRUE(unusable.StatusText().contains(QStringLiteral("cannot read password file")))
+      << unusable.StatusText().toStdString();
+  ASSERT_TRUE(venue.SendAndWait("{heartbeat}+", 2));
+}
+
+}  // namespace
