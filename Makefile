@@ -1,19 +1,23 @@
 # The two commands of the README:
-#   make run   builds and starts the commentator screen
-#   make test  builds and runs the whole test suite, headless
-# and for CI:
+#   make run   builds the program and race-feed only, and starts the screen
+#   make test  builds everything (tests and benchmarks too) and runs the
+#              whole test suite, headless
+# and for CI and releases:
 #   make test-sanitize  the same suite built with AddressSanitizer and
 #                       UndefinedBehaviorSanitizer, in build-asan
+#   make package        the Debian package, in build/
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev libgl-dev \
-                  libgtest-dev libbenchmark-dev
-RUN_PACKAGES := fonts-dseg fonts-terminus fonts-dejavu-core
-TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi
+                  libgtest-dev libbenchmark-dev libmosquitto-dev libxcb1-dev
+RUN_PACKAGES := fonts-dseg fonts-liberation2 fonts-dejavu-core
+TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi mosquitto openssl \
+                 openbox x11-utils xdotool
+PACKAGE_PACKAGES := dpkg-dev lintian desktop-file-utils appstream
 
-.PHONY: all build run test test-sanitize deps-build deps-run deps-test clean
+.PHONY: all build run test test-sanitize package deps-build deps-run deps-test deps-package clean
 
 all: build
 
@@ -23,13 +27,17 @@ deps-build:
 deps-test: deps-build
 	@tools/ensure-packages.sh $(TEST_PACKAGES)
 
+deps-package: deps-build
+	@tools/ensure-packages.sh $(PACKAGE_PACKAGES)
+
 $(BUILD_DIR)/build.ninja:
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 
 build: deps-build $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR)
 
-run: build
+run: deps-build $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) --target orvane-commentator race-feed
 	@tools/run-screen.sh $(BUILD_DIR)/orvane-commentator
 
 test: deps-test $(BUILD_DIR)/build.ninja
@@ -39,6 +47,9 @@ test: deps-test $(BUILD_DIR)/build.ninja
 test-sanitize:
 	$(MAKE) test BUILD_DIR=build-asan BUILD_TYPE=RelWithDebInfo \
 	  CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF"
+
+package: deps-package build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

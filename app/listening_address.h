@@ -22,10 +22,12 @@ class ListeningAddress {
   bool Accepts(std::string_view sender) const { return text_ == kAllSenders || text_ == sender; }
 
   // The first line of `path` (LF or CR LF ended); every sender when the file
-  // cannot be opened. A read error on the open file is reported.
+  // cannot be opened (see OpenForReading). A read error on the open file is
+  // reported.
   void Load(const char* path = kSettingsFileName);
-  // Writes the address and CR LF. A file that cannot be created is skipped
-  // silently; a write error on the open file is reported.
+  // Replaces the file with the address and CR LF (see WriteWholeFile): a
+  // file that cannot be created is skipped silently; a failed write is
+  // reported and leaves the old file as it was.
   void Save(const char* path = kSettingsFileName) const;
 
  private:

@@ -1,24 +1,13 @@
 #include "app/qdtype_file.h"
 
-#include "app/posix_files.h"
+#include "app/data_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
 void EnsureQdtypeFile(const char* path) {
-  struct stat info {};
-  if (::stat(path, &info) == 0) {
-    return;  // it holds the typist's frames, whatever state it is in
-  }
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    return;
-  }
-  const char empty_record[kQdtypeRecordSize] = {};
-  bool written = true;
-  for (int record = 0; record < kQdtypeRecordCount && written; ++record) {
-    written = WriteAll(fd, empty_record, sizeof empty_record);
-  }
-  FinishWriting(fd, written);
+  // Whatever is there (a file in any state, a directory, a link that leads
+  // nowhere) is the typist's and stays as it is; a new file appears whole
+  // or not at all.
+  WriteWholeFile(path, std::string(kQdtypeRecordCount * kQdtypeRecordSize, '\0'),
+                 /*only_if_absent=*/true);
 }

@@ -8,5 +8,6 @@ inline constexpr int kQdtypeRecordCount = 100;
 inline constexpr int kQdtypeRecordSize = 310;
 
 // Creates the file full of zero bytes when there is none; an existing file,
-// whatever its state, holds the typist's frames and is never touched.
+// whatever its state, holds the typist's frames and is never touched. A
+// failed write is reported and leaves no file behind.
 void EnsureQdtypeFile(const char* path = kQdtypeFileName);

@@ -1,28 +1,48 @@
-// One commentator screen per user: a second copy would bind the same ports
-// with address reuse and silently take every datagram from the first.
+// One commentator screen per machine: a second copy, whoever starts it and
+// from wherever, would bind the same ports with address reuse and silently
+// take every datagram from the first.
 #pragma once
 
+#include "app/race_data_listener.h"
+
+#include <QString>
+
+#include <memory>
 #include <string>
 
-class InstanceLock {
- public:
-  // Locks `directory`/orvane-commentator.lock; `Held()` tells whether this
-  // process got it. The lock goes with the process, however it ends.
-  explicit InstanceLock(const std::string& directory);
-  ~InstanceLock();
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
+class QSocketNotifier;
 
+// The process behind a claim, as far as the system tells.
+struct ClaimHolder {
+  long pid = 0;  // 0 when the system does not tell
+  std::string program;
+  std::string user;
+};
+
+// A claim on the pair of race data ports, held for the life of the object:
+// an abstract-namespace Unix socket named after the pair. No file is
+// involved, every user and session sees the same name (per network
+// namespace, like the ports themselves), and the kernel drops the claim when
+// the process ends, however it ends.
+class PortClaim {
+ public:
+  explicit PortClaim(ListenerPorts ports);
+  ~PortClaim();
+  PortClaim(const PortClaim&) = delete;
+  PortClaim& operator=(const PortClaim&) = delete;
+
+  // False only when another process holds the pair; a system that offers
+  // no such socket does not stop the commentator.
   bool Held() const { return held_; }
+  // Who holds it, when not held here.
+  const ClaimHolder& Holder() const { return holder_; }
 
  private:
   int fd_ = -1;
-  bool held_ = false;
+  bool held_ = true;
+  ClaimHolder holder_;
+  std::unique_ptr<QSocketNotifier> callers_;
 };
 
-// The user's runtime directory ($XDG_RUNTIME_DIR), or the temporary directory.
-std::string RuntimeDirectory();
-
-inline constexpr const char* kAlreadyListeningMessage =
-    "Another commentator screen is already listening on UDP ports 29105 and 29104.\n"
-    "This copy will end now; use the screen that is already running.";
+// What a copy that finds the ports claimed tells the user before it ends.
+QString AlreadyListeningMessage(ListenerPorts ports, const ClaimHolder& holder);

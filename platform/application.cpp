@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -37,6 +38,8 @@ void ReportError(const QString& message) {
     Sink()(message);
     return;
   }
+  // Also where a terminal or the session's journal keeps it.
+  std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(message));
   QMessageBox::critical(nullptr, QApplication::applicationName(), message);
 }
 
@@ -75,4 +78,7 @@ void QuitOnTerminationSignals() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
+  // Over a file-size limit a write then fails and is reported, instead of
+  // the signal ending the program on the spot.
+  std::signal(SIGXFSZ, SIG_IGN);
 }

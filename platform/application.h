@@ -20,6 +20,7 @@ class CommentatorApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// SIGINT and SIGTERM end the program through the event loop, in the same
-// orderly way as the Exit command.
+// SIGINT, SIGTERM and SIGHUP end the program through the event loop, in the
+// same orderly way as the Exit command; SIGXFSZ is ignored, so a write over
+// a file-size limit fails like any other.
 void QuitOnTerminationSignals();
