@@ -1,20 +1,30 @@
 #include "app/commentator_app.h"
 
+#include "app/broker_link.h"
+#include "app/command_line.h"
 #include "app/ip_settings_dialog.h"
 #include "app/main_window.h"
 #include "app/qdtype_file.h"
+#include "app/session_recorder.h"
 #include "app/single_instance.h"
 #include "platform/application.h"
+#include "platform/windows.h"
 #include "screens/points_race_screen.h"
 #include "screens/quick_text_window.h"
 #include "screens/scratch_screen.h"
 #include "screens/sprint_screen.h"
 #include "screens/time_trial_screen.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
 
-CommentatorApp::CommentatorApp(ListenerPorts ports) {
+CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
   // The main window first. The windows of the typewriter, Seiko, RTD, queue
   // and debug subsystems are not part of this program; of them only the QD
   // Type frame file check remains, at its place in the order.
@@ -36,9 +46,57 @@ CommentatorApp::CommentatorApp(ListenerPorts ports) {
   listener_ = std::make_unique<RaceDataListener>(ports, address_, *dispatcher_, *main_window_);
   main_window_->SetListener(listener_.get());
   main_window_->SetIpSettingsDialog(ip_settings_.get());
+
+  feed_status_ =
+      std::make_unique<FeedStatus>(clock != nullptr ? *clock : system_clock_, listener_.get());
+  listener_->AddObserver(feed_status_.get());
+  feed_view_ = new FeedStatusView(*feed_status_);
+  feed_view_->AddLine([this] { return recorder_ ? recorder_->StatusText() : QString(); });
+  feed_view_->AddLine([this] { return broker_ ? broker_->StatusText() : QString(); });
+  main_window_->SetFeedStatusView(feed_view_);
+  QObject::connect(main_window_.get(), &MainWindow::RecordSessionChosen,
+                   [this](const QString& path) {
+                     QString error;
+                     if (!StartRecording(path, error)) {
+                       ReportError(error);
+                     }
+                   });
+  QObject::connect(main_window_.get(), &MainWindow::StopRecordingChosen,
+                   [this] { StopRecording(); });
+}
+
+bool CommentatorApp::StartRecording(const QString& path, QString& error) {
+  std::unique_ptr<SessionRecorder> recorder = SessionRecorder::Start(path, *listener_, error);
+  if (!recorder) {
+    return false;
+  }
+  recorder_ = std::move(recorder);
+  QObject::connect(recorder_.get(), &SessionRecorder::Stopped, main_window_.get(), [this] {
+    main_window_->SetRecording(false);
+    feed_view_->Refresh();
+  });
+  main_window_->SetRecording(true);
+  feed_view_->Refresh();
+  return true;
+}
+
+void CommentatorApp::StopRecording() {
+  recorder_.reset();
+  main_window_->SetRecording(false);
+  feed_view_->Refresh();
+}
+
+void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions& options) {
+  broker_ = std::make_unique<BrokerLink>(options, role, *listener_);
+  QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_view_, &FeedStatusView::Refresh);
+  feed_view_->Refresh();
 }
 
 CommentatorApp::~CommentatorApp() {
+  // What the recording and the relay hold is written and sent first.
+  broker_.reset();
+  recorder_.reset();
+  listener_->RemoveObserver(feed_status_.get());
   quick_text_.reset();
   scratch_.reset();
   ip_settings_.reset();
@@ -70,6 +128,34 @@ bool HasDisplay() {
 }  // namespace
 
 int RunCommentator(int argc, char** argv) {
+  std::string problem;
+  const std::optional<CommandLine> options =
+      ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), problem);
+  if (!options) {
+    std::fprintf(stderr, "orvane-commentator: %s\n", problem.c_str());
+    return 2;
+  }
+  if (options->help || options->version) {
+    std::fputs((options->help ? UsageText() : VersionText()).c_str(), stdout);
+    return 0;
+  }
+  if (options->record) {
+    // Said before anything is opened or written: a recording never
+    // overwrites a file.
+    const QFileInfo record(QString::fromLocal8Bit(options->record->c_str()));
+    const QFileInfo folder(record.absolutePath());
+    if (record.exists() || record.isSymLink() || !folder.isDir() || !folder.isWritable()) {
+      std::fprintf(stderr, "orvane-commentator: --record: %s\n",
+                   record.exists() || record.isSymLink()
+                       ? "the file exists already; a recording never overwrites a file"
+                       : "its folder does not exist or takes no new file");
+      return 2;
+    }
+  }
+  if (options->scale) {
+    // Qt reads its scale factor as the application starts.
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(*options->scale));
+  }
   if (!HasDisplay()) {
     std::fprintf(stderr,
                  "orvane-commentator: no display found (DISPLAY is not set); run it on a desktop, "
@@ -83,12 +169,33 @@ int RunCommentator(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QuitOnTerminationSignals();
 
-  const InstanceLock lock(RuntimeDirectory());
-  if (!lock.Held()) {
-    ReportError(QString::fromLatin1(kAlreadyListeningMessage));
+  // Claimed before the ports are bound: a second copy must end without ever
+  // taking a datagram from the first.
+  const ListenerPorts ports;
+  const PortClaim claim(ports);
+  if (!claim.Held()) {
+    ReportError(AlreadyListeningMessage(ports, claim.Holder()));
     return 1;
   }
-  CommentatorApp commentator;
+  if (options->screen) {
+    QString unknown;
+    if (!ChooseEventScreen(QString::fromLocal8Bit(options->screen->c_str()), unknown)) {
+      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(unknown));
+      return 2;
+    }
+  }
+  CommentatorApp commentator(ports);
+  if (options->record) {
+    QString error;
+    if (!commentator.StartRecording(QString::fromLocal8Bit(options->record->c_str()), error)) {
+      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(error));
+      return 2;
+    }
+  }
   commentator.ShowMainWindow();
+  // Records from a broker are handled only once the main window shows.
+  if (options->broker_role) {
+    commentator.ConnectBroker(*options->broker_role, options->broker);
+  }
   return app.exec();
 }

@@ -3,18 +3,24 @@
 // windows destroyed last-created first with the main window hidden last.
 #pragma once
 
+#include "app/feed_status.h"
 #include "app/listening_address.h"
 #include "app/race_data_listener.h"
 #include "records/dispatch.h"
 #include "records/screen_data.h"
+#include "relay/broker_options.h"
+
+#include <QString>
 
 #include <memory>
 
+class BrokerLink;
 class IpSettingsDialog;
 class MainWindow;
 class PointsRaceScreen;
 class QuickTextWindow;
 class ScratchScreen;
+class SessionRecorder;
 class SprintScreen;
 class TimeTrialScreen;
 
@@ -22,7 +28,8 @@ inline constexpr const char* kApplicationTitle = "Orvane Commentator Screen";
 
 class CommentatorApp {
  public:
-  explicit CommentatorApp(ListenerPorts ports = {});
+  // `clock` times the feed status; the system's when none is given.
+  explicit CommentatorApp(ListenerPorts ports = {}, const FeedClock* clock = nullptr);
   ~CommentatorApp();
   CommentatorApp(const CommentatorApp&) = delete;
   CommentatorApp& operator=(const CommentatorApp&) = delete;
@@ -41,6 +48,17 @@ class CommentatorApp {
   SprintScreen& Sprint() { return *sprint_; }
   PointsRaceScreen& PointsRace() { return *points_race_; }
   TimeTrialScreen& TimeTrial() { return *time_trial_; }
+  FeedStatus& Feed() { return *feed_status_; }
+  FeedStatusView& FeedView() { return *feed_view_; }
+  SessionRecorder* Recorder() { return recorder_.get(); }
+  BrokerLink* Broker() { return broker_.get(); }
+
+  // A session recording into `path`, which must not exist yet; false, with
+  // `error` saying why, when it cannot start.
+  bool StartRecording(const QString& path, QString& error);
+  void StopRecording();
+  // Relays the feed through a broker, as publisher or subscriber.
+  void ConnectBroker(relay::Role role, const relay::BrokerOptions& options);
 
  private:
   ListeningAddress address_;
@@ -54,6 +72,11 @@ class CommentatorApp {
   std::unique_ptr<QuickTextWindow> quick_text_;
   std::unique_ptr<RecordDispatcher> dispatcher_;
   std::unique_ptr<RaceDataListener> listener_;
+  SystemFeedClock system_clock_;
+  std::unique_ptr<FeedStatus> feed_status_;
+  FeedStatusView* feed_view_;  // owned by the main window
+  std::unique_ptr<SessionRecorder> recorder_;
+  std::unique_ptr<BrokerLink> broker_;
 };
 
 int RunCommentator(int argc, char** argv);

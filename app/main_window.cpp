@@ -12,8 +12,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QScreen>
 
 namespace {
@@ -45,6 +48,12 @@ MainWindow::MainWindow(ListeningAddress& address)
   setFont(DesignFont(Face::kMsSansSerif, 11));
 
   QMenu* file_menu = menuBar()->addMenu(QStringLiteral("&File"));
+  record_session_ = file_menu->addAction(QStringLiteral("Record Session..."));
+  connect(record_session_, &QAction::triggered, this, &MainWindow::ChooseSessionFile);
+  stop_recording_ = file_menu->addAction(QStringLiteral("Stop Recording"));
+  connect(stop_recording_, &QAction::triggered, this, &MainWindow::StopRecordingChosen);
+  SetRecording(false);
+  file_menu->addSeparator();
   QAction* exit = file_menu->addAction(QStringLiteral("E&xit"));
   exit->setObjectName(QStringLiteral("Exit1"));
   connect(exit, &QAction::triggered, this, &MainWindow::Exit);
@@ -132,6 +141,47 @@ void MainWindow::FormHide() {
 
 void MainWindow::Exit() {
   QApplication::quit();
+}
+
+void MainWindow::SetFeedStatusView(QWidget* view) {
+  // Over the menu bar's right end rather than its corner widget: a screen
+  // reader sees only the menus among the menu bar's children.
+  feed_status_view_ = view;
+  view->setParent(this);
+  PlaceFeedStatusView();
+  view->show();
+}
+
+void MainWindow::PlaceFeedStatusView() {
+  if (feed_status_view_ == nullptr) {
+    return;
+  }
+  // From past the last menu to the bar's right end; the text keeps right.
+  const QRect bar = menuBar()->geometry();
+  const QList<QAction*> menus = menuBar()->actions();
+  const int left = menus.isEmpty() ? 0 : menuBar()->actionGeometry(menus.last()).right() + 16;
+  feed_status_view_->setGeometry(bar.left() + left, bar.top(), bar.width() - left, bar.height());
+  feed_status_view_->raise();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PlaceFeedStatusView();
+}
+
+void MainWindow::SetRecording(bool recording) {
+  record_session_->setEnabled(!recording);
+  stop_recording_->setEnabled(recording);
+}
+
+void MainWindow::ChooseSessionFile() {
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Record Session"), QDir::currentPath(),
+      QStringLiteral("Session files (*.txt);;All files (*)"), nullptr,
+      QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  if (!path.isEmpty()) {
+    emit RecordSessionChosen(path);
+  }
 }
 
 void MainWindow::AddLine(std::string_view line) {

@@ -15,6 +15,7 @@
 
 class IpSettingsDialog;
 class ListeningAddress;
+class QAction;
 class QLabel;
 class RaceDataListener;
 class TextList;
@@ -34,6 +35,10 @@ class MainWindow : public QMainWindow, public TrafficLog {
   void ShowCentred();
 
   void SetListener(RaceDataListener* listener) { listener_ = listener; }
+  // The feed status, at the menu bar's right end.
+  void SetFeedStatusView(QWidget* view);
+  // Which of "Record Session..." and "Stop Recording" the File menu offers.
+  void SetRecording(bool recording);
   void SetIpSettingsDialog(IpSettingsDialog* dialog) { ip_settings_ = dialog; }
 
   // TrafficLog
@@ -53,12 +58,20 @@ class MainWindow : public QMainWindow, public TrafficLog {
   void EditListeningAddress();
   void Exit();
 
+ signals:
+  // File > "Record Session...": the file chosen; File > "Stop Recording".
+  void RecordSessionChosen(const QString& path);
+  void StopRecordingChosen();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void ChooseSessionFile();
+  void PlaceFeedStatusView();
   void FormShow();
   void FormHide();
 
@@ -66,6 +79,9 @@ class MainWindow : public QMainWindow, public TrafficLog {
   WindowFrame* frame_;
   RaceDataListener* listener_ = nullptr;
   IpSettingsDialog* ip_settings_ = nullptr;
+  QAction* record_session_;
+  QAction* stop_recording_;
+  QWidget* feed_status_view_ = nullptr;
   QLabel* logo_;
   QLabel* title_;
   QLabel* address_label_;

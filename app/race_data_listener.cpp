@@ -44,11 +44,13 @@ RaceDataListener::RaceDataListener(ListenerPorts ports, const ListeningAddress& 
 RaceDataListener::~RaceDataListener() = default;
 
 void RaceDataListener::Open() {
+  opened_ = true;
   receivers_[0]->Open(ports_.first);
   receivers_[1]->Open(ports_.second);
 }
 
 void RaceDataListener::Close() {
+  opened_ = false;
   for (UdpReceiver* receiver : receivers_) {
     receiver->Close();
   }

@@ -78,6 +78,8 @@ class RaceDataListener : public QObject {
   quint16 LocalPort(int receiver) const;
   int ReceiveBufferSize(int receiver) const;
   bool IsOpen(int receiver) const;
+  // The receiver has been asked to open and could not.
+  bool OpenFailed(int receiver) const { return opened_ && !IsOpen(receiver); }
 
   void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
   // True while a record is being handled.
@@ -93,6 +95,7 @@ class RaceDataListener : public QObject {
   RecordDispatcher& dispatcher_;
   TrafficLog& log_;
   UdpReceiver* receivers_[2];
+  bool opened_ = false;  // Open has been asked for, and no Close since
   bool handling_ = false;
   struct Waiting {
     int receiver;

@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QWidget>
 
-
 #include <algorithm>
 
 QPoint CentredOver(const QRect& over, QSize outer) {
@@ -16,9 +15,35 @@ QPoint CentredOver(const QRect& over, QSize outer) {
   return QPoint(std::max(left, 0), std::max(top, 0));
 }
 
+namespace {
+
+QPointer<QScreen>& ChosenScreen() {
+  static QPointer<QScreen> screen;
+  return screen;
+}
+
+}  // namespace
+
 QRect PrimaryScreenGeometry() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QScreen* screen =
+      ChosenScreen().isNull() ? QGuiApplication::primaryScreen() : ChosenScreen().data();
   return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+bool ChooseEventScreen(const QString& name_or_number, QString& error) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  bool is_number = false;
+  const int number = name_or_number.toInt(&is_number);
+  QStringList names;
+  for (int i = 0; i < screens.size(); ++i) {
+    if ((is_number && i == number) || (!is_number && screens[i]->name() == name_or_number)) {
+      ChosenScreen() = screens[i];
+      return true;
+    }
+    names << QStringLiteral("%1 (%2)").arg(i).arg(screens[i]->name());
+  }
+  error = QStringLiteral("no monitor '%1'; there are: %2").arg(name_or_number, names.join(", "));
+  return false;
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {

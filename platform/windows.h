@@ -13,8 +13,12 @@ class QWidget;
 // negative coordinates raised to 0.
 QPoint CentredOver(const QRect& over, QSize outer);
 
-// The primary screen's whole area.
+// The whole area of the monitor that stands for "the primary screen" to
+// the event screens: the primary one, unless another was chosen.
 QRect PrimaryScreenGeometry();
+// Chooses that monitor by its name or its number from 0; false, with
+// `error` naming the monitors there are, when there is no such monitor.
+bool ChooseEventScreen(const QString& name_or_number, QString& error);
 
 void SetBackground(QWidget* widget, const QColor& colour);
 void SetTextColour(QWidget* widget, const QColor& colour);

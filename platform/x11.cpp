@@ -1,8 +1,8 @@
 #include "platform/x11.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -13,8 +13,8 @@
 namespace {
 
 xcb_connection_t* Connection() {
-  auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                                 : nullptr;
+  auto* x11 =
+      qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 != nullptr ? x11->connection() : nullptr;
 }
 
@@ -67,8 +67,7 @@ void AllowMaximiseWithoutButtons(QWidget* window) {
   enum : uint32_t { kBorder = 2, kResizeHandles = 4, kTitle = 8 };
   const uint32_t hints[5] = {kFunctions | kDecorations, kResize | kMove | kMaximise,
                              kBorder | kResizeHandles | kTitle, 0, 0};
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
-                      static_cast<xcb_window_t>(window->winId()), hints_atom, hints_atom, 32, 5,
-                      hints);
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
+                      hints_atom, hints_atom, 32, 5, hints);
   xcb_flush(connection);
 }

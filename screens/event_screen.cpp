@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QShortcut>
 #include <QShowEvent>
 
 namespace {
@@ -45,6 +46,21 @@ EventScreen::EventScreen(const Design& design, const QWidget* main_window)
   resize(design.design_client);
   frame_->SetFixedSize(design.frame == Frame::kFixedDialog);
   IgnoreActivationChanges(this);
+  connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
+          &EventScreen::ToggleFullScreen);
+}
+
+void EventScreen::ToggleFullScreen() {
+  if (isFullScreen()) {
+    showNormal();
+    frame_->SetOuterGeometry(outer_before_full_screen_);
+    return;
+  }
+  outer_before_full_screen_ = OuterGeometry(this);
+  // A fixed frame is the program's, not a limit on full screen.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  showFullScreen();
 }
 
 void EventScreen::ShowAndRaise() {
@@ -119,8 +135,8 @@ void EventScreen::showEvent(QShowEvent* event) {
       frame_->SetOuterGeometry(PrimaryScreenGeometry());
     } else if (!placed_ && main_window_ != nullptr) {
       placed_ = true;
-      frame_->SetOuterGeometry(QRect(
-          CentredOver(OuterGeometry(main_window_), design_.outer_size), design_.outer_size));
+      frame_->SetOuterGeometry(
+          QRect(CentredOver(OuterGeometry(main_window_), design_.outer_size), design_.outer_size));
     }
     if (design_.frame == Frame::kSizeableWithoutButtons) {
       AllowMaximiseWithoutButtons(this);  // before the window is mapped

@@ -54,13 +54,16 @@ class EventScreen : public QWidget, public ScreenWindow {
     Frame frame;
     Placement placement;
     QSize outer_size = {};  // when centred; a covering window takes the screen's
-    QSize design_client;  // the client size the layout is drawn for
+    QSize design_client;    // the client size the layout is drawn for
     OnClose on_close = OnClose::kEndsProgram;
   };
 
   EventScreen(const Design& design, const QWidget* main_window);
 
   void ShowAndRaise() override;
+  // F11: full screen on the monitor the window is on, and back to its frame
+  // and place.
+  void ToggleFullScreen();
   // Lets the event loop draw the window if ShowAndRaise has just brought it
   // forward; a window already in front has nothing new to show.
   void DrawPending() override;
@@ -94,5 +97,6 @@ class EventScreen : public QWidget, public ScreenWindow {
   WindowFrame* frame_;
   bool placed_ = false;
   bool brought_forward_ = false;
+  QRect outer_before_full_screen_;
   std::vector<QWidget*> focus_order_;
 };

@@ -86,15 +86,9 @@ TEST(Listener, BothPortsAlikeAndEveryByteShownAsOneCharacter) {
 }
 
 TEST(Listener, UnbindablePortLeavesTheOtherWorkingWithoutMessage) {
-  // A socket without address reuse holds the port exclusively.
-  const int holder = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-  socklen_t length = sizeof local;
-  getsockname(holder, reinterpret_cast<sockaddr*>(&local), &length);
-  const quint16 taken = ntohs(local.sin_port);
+  const PortHolder holder;
+  const quint16 taken = holder.Port();
+  ASSERT_NE(taken, 0);
 
   ErrorRecorder errors;
   CommentatorFixture fixture(/*show_main_window=*/true, ListenerPorts{taken, 0});
@@ -103,7 +97,6 @@ TEST(Listener, UnbindablePortLeavesTheOtherWorkingWithoutMessage) {
   ASSERT_TRUE(fixture.SendAndWait("hello", 1, fixture.Port2()));
   EXPECT_EQ(fixture.Log(), Lines({"127.0.0.1>hello"}));
   EXPECT_TRUE(errors.messages.isEmpty());
-  ::close(holder);
 }
 
 TEST(Listener, LogKeepsThirtyLinesAndScrollsOnlyWhenTrimmed) {

@@ -12,6 +12,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -70,7 +71,8 @@ def feed(*args):
 
 
 def send(record, port=29105):
-    feed("send", record, "--port", str(port))
+    # send says nothing of its own, so it takes no --quiet.
+    subprocess.run([RACE_FEED, "send", record, "--port", str(port)], check=True, timeout=30)
 
 
 def screenshot(name):
@@ -231,19 +233,23 @@ class Accessible:
 class CommentatorScreen:
     """The real program in its own working directory."""
 
-    def __init__(self):
+    def __init__(self, args=(), settings=None, heartbeat=True):
         self.dir = tempfile.mkdtemp(prefix="commentator-e2e-")
         self.runtime = os.path.join(self.dir, "run")
         os.mkdir(self.runtime, 0o700)
+        if settings is not None:
+            with open(self.path("commentator.dat"), "wb") as file:
+                file.write(settings)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=self.runtime)
         env.pop("QT_QPA_PLATFORM", None)
         self.output = open(os.path.join(self.dir, "program.log"), "wb")
-        self.process = subprocess.Popen([PROGRAM], cwd=self.dir, env=env,
+        self.process = subprocess.Popen([PROGRAM, *args], cwd=self.dir, env=env,
                                         stdout=self.output, stderr=subprocess.STDOUT)
         try:
             wait_for(lambda: Accessible.frame(MAIN), timeout=20)
             # The receivers open as the main window is shown; a heartbeat proves it.
-            wait_for(self._answers_heartbeat, timeout=20)
+            if heartbeat:
+                wait_for(self._answers_heartbeat, timeout=20)
         except BaseException:
             # A program left running would hold the ports for the next tests.
             self.cleanup()
@@ -318,7 +324,9 @@ class StartAndEnd(unittest.TestCase):
         wait_for(lambda: "127.0.0.1>still here" in screen.log())
 
 
-class EveryScreenInTurn(unittest.TestCase):
+class OneScreenForTheClass(unittest.TestCase):
+    """The tests of the class, in the order of their names, on one program."""
+
     @classmethod
     def setUpClass(cls):
         cls.screen = CommentatorScreen()
@@ -327,6 +335,9 @@ class EveryScreenInTurn(unittest.TestCase):
     def tearDownClass(cls):
         cls.screen.end()
         cls.screen.cleanup()
+
+
+class EveryScreenInTurn(OneScreenForTheClass):
 
     def comes_to_front(self, title):
         wait_for(lambda: Accessible.frame(title))
@@ -398,19 +409,10 @@ class EveryScreenInTurn(unittest.TestCase):
         self.assertEqual(Accessible.active_title(), QUICK_TEXT, "a heartbeat brings nothing forward")
 
 
-class Frames(unittest.TestCase):
+class Frames(OneScreenForTheClass):
     """Every window's outer frame where it belongs, with no window manager
     and under one; the IP Settings dialog in front of a screen that a record
     brings forward while it is open."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.screen = CommentatorScreen()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.screen.end()
-        cls.screen.cleanup()
 
     def expect_frame(self, title):
         expected = OUTER_FRAMES[title]
@@ -481,6 +483,76 @@ class Frames(unittest.TestCase):
         X.run("xdotool", "key", "Return")
         wait_for(lambda: "IP Listening Address = 255.255.255.255 (ALL)"
                  in Accessible.label_texts(MAIN))
+
+
+def feed_status():
+    """What a screen reader reads in the feed status corner: the mark's
+    word, then the text."""
+    frame = Accessible.frame(MAIN)
+    corner = Accessible.find_text(frame, "Feed status") if frame else None
+    if corner is None or corner.name != "Feed status":
+        return None
+    return [child.name for child in corner if child is not None]
+
+
+class FeedStatusCorner(unittest.TestCase):
+    """The feed status corner, read as a screen reader reads it."""
+
+    def test_live_and_then_quiet(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        wait_for(lambda: feed_status() and feed_status()[0] == "live")
+        self.assertRegex(feed_status()[1], r"^live  ·  .*rec/s  ·  \d\d:\d\d:\d\d$")
+        screenshot("status-live")
+        if WINDOW_MANAGER == "none":  # once is enough for the 15 seconds it takes
+            wait_for(lambda: feed_status()[0].startswith("quiet for"), timeout=25)
+            screenshot("status-quiet")
+        self.assertEqual(screen.end(), 0)
+
+    def test_ignoring_a_sender_and_a_port_that_could_not_be_opened(self):
+        holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        holder.bind(("0.0.0.0", 29104))  # no address reuse: the port stays ours
+        self.addCleanup(holder.close)
+        screen = CommentatorScreen(settings=b"127.0.0.9\r\n", heartbeat=False)
+        self.addCleanup(screen.cleanup)
+        wait_for(lambda: feed_status() and "port 29104 closed" in feed_status()[1])
+        self.assertEqual(feed_status()[0], "waiting for the first record")
+        send("{tt}+")
+        send("{tt}+")
+        wait_for(lambda: "ignoring 127.0.0.1 (2)" in feed_status()[1])
+        screenshot("status-ignoring")
+        self.assertEqual(screen.end(), 0)
+
+
+class Options(unittest.TestCase):
+    def test_recording_kept_to_the_end_and_a_smaller_scale(self):
+        screen = CommentatorScreen(args=("--record", "session.txt", "--scale", "0.5"))
+        self.addCleanup(screen.cleanup)
+        # Everything at half size, centred as before.
+        wait_for(lambda: X.outer_frame(MAIN) == (309, 220, 406, 328))
+        send("{sprintf}+{title}Recorded\tand kept", 29104)
+        wait_for(lambda: Accessible.frame(SPRINT))
+        self.assertEqual(screen.end(signal.SIGTERM), 0)
+        with open(screen.path("session.txt"), "rb") as session:
+            lines = session.read().split(b"\n")
+        self.assertEqual(lines[0], b"#orvane-session 1")
+        self.assertTrue(lines[-2].endswith(b"\t29104\t127.0.0.1\t{sprintf}+{title}Recorded\\tand kept"),
+                        lines[-2])
+
+    def test_help_and_version_touch_nothing(self):
+        work = tempfile.mkdtemp(prefix="commentator-e2e-")
+        self.addCleanup(shutil.rmtree, work, True)
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        version = subprocess.run([PROGRAM, "--version"], cwd=work, env=env, capture_output=True,
+                                 text=True, timeout=30)
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout, r"^orvane-commentator \d+\.\d+\.\d+\n$")
+        bad = subprocess.run([PROGRAM, "--scale", "5"], cwd=work, env=env, capture_output=True,
+                             text=True, timeout=30)
+        self.assertEqual(bad.returncode, 2)
+        self.assertEqual(bad.stderr.count("\n"), 1, bad.stderr)
+        self.assertEqual(os.listdir(work), [])
 
 
 class DemoSession(unittest.TestCase):

@@ -52,6 +52,23 @@ void SendDatagram(quint16 port, std::string_view bytes, const char* source) {
   ::close(fd);
 }
 
+PortHolder::PortHolder() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t length = sizeof local;
+  if (fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 &&
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+    port_ = ntohs(local.sin_port);
+  }
+}
+
+PortHolder::~PortHolder() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
   QElapsedTimer clock;
   clock.start();

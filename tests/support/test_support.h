@@ -33,6 +33,21 @@ void PrintTo(const QString& text, std::ostream* out);
 // loopback address (127.0.0.x) to play a different server.
 void SendDatagram(quint16 port, std::string_view bytes, const char* source = "127.0.0.1");
 
+// A UDP port held by a socket without address reuse, as another program
+// would hold it: nothing else can bind it while this lives.
+class PortHolder {
+ public:
+  PortHolder();
+  ~PortHolder();
+  PortHolder(const PortHolder&) = delete;
+  PortHolder& operator=(const PortHolder&) = delete;
+  quint16 Port() const { return port_; }
+
+ private:
+  int fd_;
+  quint16 port_ = 0;
+};
+
 // Runs the event loop until `done` holds or `timeout_ms` passes.
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 3000);
 

@@ -1,0 +1,169 @@
+#include "app/feed_status.h"
+
+#include "platform/grid_model.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace {
+
+constexpr qint64 kIgnoredShownMs = FeedStatus::kQuietSeconds * 1000;
+
+QColor StateColour(FeedStatus::State state) {
+  switch (state) {
+    case FeedStatus::State::kLive:
+      return QColor(0, 170, 0);
+    case FeedStatus::State::kQuiet:
+      return QColor(230, 160, 0);
+    case FeedStatus::State::kNoData:
+      return QColor(210, 0, 0);
+    case FeedStatus::State::kWaiting:
+      break;
+  }
+  return QColor(128, 128, 128);
+}
+
+}  // namespace
+
+FeedStatus::FeedStatus(const FeedClock& clock, const RaceDataListener* listener)
+    : clock_(clock), listener_(listener) {}
+
+void FeedStatus::DatagramTaken(int, std::string_view sender, std::string_view, bool accepted) {
+  const qint64 now = clock_.MonotonicMs();
+  if (accepted) {
+    last_accepted_ms_ = now;
+    const qint64 second = now / 1000;
+    Second& slot = seconds_[static_cast<std::size_t>(second) % seconds_.size()];
+    if (slot.second != second) {
+      slot = {second, 0};
+    }
+    ++slot.records;
+    return;
+  }
+  if (ignored_sender_ != sender) {
+    ignored_sender_.assign(sender);
+    ignored_count_ = 0;
+  }
+  ++ignored_count_;
+  last_ignored_ms_ = now;
+}
+
+FeedStatus::Report FeedStatus::Now() const {
+  const qint64 now = clock_.MonotonicMs();
+  Report report;
+  report.time_of_day = clock_.TimeOfDay();
+  for (int receiver = 0; listener_ != nullptr && receiver < 2; ++receiver) {
+    if (listener_->OpenFailed(receiver)) {
+      report.closed_ports.push_back(listener_->Port(receiver));
+    }
+  }
+  if (last_accepted_ms_ >= 0) {
+    report.silent_seconds = static_cast<int>((now - last_accepted_ms_) / 1000);
+    report.state = report.silent_seconds < kLiveSeconds     ? State::kLive
+                   : report.silent_seconds <= kQuietSeconds ? State::kQuiet
+                                                            : State::kNoData;
+  }
+  if (last_ignored_ms_ >= 0 && now - last_ignored_ms_ < kIgnoredShownMs) {
+    report.ignored_sender = ignored_sender_;
+    report.ignored_count = ignored_count_;
+  }
+  // The last whole seconds; the current one is still counting.
+  const qint64 second = now / 1000;
+  std::uint64_t records = 0;
+  for (const Second& slot : seconds_) {
+    if (slot.second >= second - kRateSeconds && slot.second < second) {
+      records += slot.records;
+    }
+  }
+  report.records_per_second = static_cast<double>(records) / kRateSeconds;
+  return report;
+}
+
+QString StateWord(const FeedStatus::Report& report) {
+  switch (report.state) {
+    case FeedStatus::State::kLive:
+      return QStringLiteral("live");
+    case FeedStatus::State::kQuiet:
+      return QStringLiteral("quiet for %1 s").arg(report.silent_seconds);
+    case FeedStatus::State::kNoData:
+      return QStringLiteral("no data for %1 s").arg(report.silent_seconds);
+    case FeedStatus::State::kWaiting:
+      break;
+  }
+  return QStringLiteral("waiting for the first record");
+}
+
+QString ReportText(const FeedStatus::Report& report) {
+  QStringList parts{StateWord(report)};
+  if (!report.ignored_sender.empty()) {
+    parts << QStringLiteral("ignoring %1 (%2)")
+                 .arg(ShownText(report.ignored_sender))
+                 .arg(report.ignored_count);
+  }
+  for (int port : report.closed_ports) {
+    parts << QStringLiteral("port %1 closed").arg(port);
+  }
+  parts << QStringLiteral("%1 rec/s").arg(report.records_per_second, 0, 'f', 1);
+  parts << report.time_of_day.toString(QStringLiteral("HH:mm:ss"));
+  return parts.join(QStringLiteral("  \u00b7  "));
+}
+
+FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
+    : QWidget(parent), status_(status), mark_(new QLabel(this)), text_(new QLabel(this)) {
+  setAccessibleName(QStringLiteral("Feed status"));
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 0, 6, 0);
+  layout->setSpacing(4);
+  layout->addStretch();
+  mark_->setText(QStringLiteral("\u25cf"));
+  mark_->setTextFormat(Qt::PlainText);
+  text_->setTextFormat(Qt::PlainText);
+  layout->addWidget(mark_);
+  layout->addWidget(text_);
+  ticks_.setInterval(1000);
+  connect(&ticks_, &QTimer::timeout, this, &FeedStatusView::Refresh);
+  ticks_.start();
+  Refresh();
+}
+
+void FeedStatusView::AddLine(std::function<QString()> line) {
+  lines_.push_back(std::move(line));
+  Refresh();
+}
+
+void FeedStatusView::Refresh() {
+  const FeedStatus::Report report = status_.Now();
+  QString text = ReportText(report);
+  for (const auto& line : lines_) {
+    const QString more = line();
+    if (!more.isEmpty()) {
+      text += QStringLiteral("  \u00b7  ") + more;
+    }
+  }
+  // A screen reader reads the mark as the state.
+  const QString word = StateWord(report);
+  if (mark_->accessibleName() != word) {
+    mark_->setAccessibleName(word);
+    QPalette colours = mark_->palette();
+    colours.setColor(QPalette::WindowText, StateColour(report.state));
+    mark_->setPalette(colours);
+  }
+  if (text_->text() != text) {
+    text_->setText(text);
+  }
+}
+
+qint64 SystemFeedClock::MonotonicMs() const {
+  static QElapsedTimer started = [] {
+    QElapsedTimer timer;
+    timer.start();
+    return timer;
+  }();
+  return started.elapsed();
+}
+
+QTime SystemFeedClock::TimeOfDay() const {
+  return QTime::currentTime();
+}

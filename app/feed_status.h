@@ -1,0 +1,103 @@
+// Whether the race feed is alive, at a glance: the feed's state (waiting for
+// the first record, live, quiet, no data), a sender the listening address
+// turns away, a receiver that could not be opened, the records a second,
+// and the time of day. Shown in the main window's menu bar, right corner,
+// so the window's own layout stays as it is.
+#pragma once
+
+#include "app/race_data_listener.h"
+
+#include <QObject>
+#include <QString>
+#include <QTime>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+
+// Time as the feed status reads it; tests give it a clock of their own.
+class FeedClock {
+ public:
+  virtual ~FeedClock() = default;
+  virtual qint64 MonotonicMs() const = 0;
+  virtual QTime TimeOfDay() const = 0;
+};
+
+// The feed's state, worked out from what the listener takes in.
+class FeedStatus : public DatagramObserver {
+ public:
+  static constexpr int kLiveSeconds = 15;   // an accepted record this recently: live
+  static constexpr int kQuietSeconds = 60;  // longer than this: no data
+  static constexpr int kRateSeconds = 5;    // records a second over this long
+
+  enum class State { kWaiting, kLive, kQuiet, kNoData };
+
+  struct Report {
+    State state = State::kWaiting;
+    int silent_seconds = 0;      // since the last accepted record
+    std::string ignored_sender;  // empty: nobody turned away lately
+    std::uint64_t ignored_count = 0;
+    std::vector<int> closed_ports;
+    double records_per_second = 0;
+    QTime time_of_day;
+  };
+
+  // `listener` tells which receivers could not be opened; may be null.
+  FeedStatus(const FeedClock& clock, const RaceDataListener* listener);
+
+  void DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
+                     bool accepted) override;
+
+  Report Now() const;
+
+ private:
+  const FeedClock& clock_;
+  const RaceDataListener* listener_;
+  qint64 last_accepted_ms_ = -1;
+  qint64 last_ignored_ms_ = -1;
+  std::string ignored_sender_;
+  std::uint64_t ignored_count_ = 0;
+  // Accepted records counted by the second they came in, round robin.
+  struct Second {
+    qint64 second = -1;
+    std::uint32_t records = 0;
+  };
+  std::array<Second, kRateSeconds + 1> seconds_{};
+};
+
+// The words and colour a report is shown with.
+QString StateWord(const FeedStatus::Report& report);   // "live", "quiet for 20 s", ...
+QString ReportText(const FeedStatus::Report& report);  // everything after the mark
+
+// The corner itself: a coloured mark that a screen reader reads as the
+// state, and the rest as text; refreshed once a second.
+class FeedStatusView : public QWidget {
+  Q_OBJECT
+
+ public:
+  FeedStatusView(const FeedStatus& status, QWidget* parent = nullptr);
+
+  // More to say, e.g. the broker connection or a recording; empty: nothing.
+  void AddLine(std::function<QString()> line);
+  void Refresh();
+
+ private:
+  const FeedStatus& status_;
+  std::vector<std::function<QString()>> lines_;
+  QLabel* mark_;
+  QLabel* text_;
+  QTimer ticks_;
+};
+
+// The system's clocks.
+class SystemFeedClock : public FeedClock {
+ public:
+  qint64 MonotonicMs() const override;
+  QTime TimeOfDay() const override;
+};

@@ -1,0 +1,103 @@
+#include "app/session_recorder.h"
+
+#include "relay/session_format.h"
+
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int kFlushIntervalMs = 1000;
+
+}  // namespace
+
+std::unique_ptr<SessionRecorder> SessionRecorder::Start(const QString& path,
+                                                        RaceDataListener& listener,
+                                                        QString& error) {
+  const QByteArray name = QFile::encodeName(path);
+  // O_EXCL: an earlier recording of that name is never truncated.
+  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = errno == EEXIST
+                ? QStringLiteral("%1 already exists; a recording never overwrites a file").arg(path)
+                : QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return nullptr;
+  }
+  return std::unique_ptr<SessionRecorder>(new SessionRecorder(path, fd, listener));
+}
+
+SessionRecorder::SessionRecorder(const QString& path, int fd, RaceDataListener& listener)
+    : path_(path), fd_(fd), listener_(listener) {
+  pending_.assign(relay::kSessionHeader);
+  pending_ += '\n';
+  listener_.AddObserver(this);
+  flush_timer_.setInterval(kFlushIntervalMs);
+  connect(&flush_timer_, &QTimer::timeout, this, &SessionRecorder::Flush);
+  flush_timer_.start();
+  Flush();
+}
+
+SessionRecorder::~SessionRecorder() {
+  listener_.RemoveObserver(this);
+  if (fd_ >= 0) {
+    Flush();
+  }
+  if (fd_ >= 0) {
+    ::fsync(fd_);
+    ::close(fd_);
+  }
+}
+
+QString SessionRecorder::StatusText() const {
+  if (!problem_.isEmpty()) {
+    return QStringLiteral("recording stopped: %1").arg(problem_);
+  }
+  return QStringLiteral("recording %1").arg(QFileInfo(path_).fileName());
+}
+
+void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
+                                    bool) {
+  if (fd_ < 0) {
+    return;
+  }
+  relay::SessionEntry entry;
+  entry.delay_ms = since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
+  const quint16 port = listener_.LocalPort(receiver);
+  entry.port = port != 0 ? port : listener_.Port(receiver);
+  entry.sender.assign(sender);
+  entry.bytes.assign(bytes);
+  pending_ += relay::FormatSessionLine(entry);
+}
+
+void SessionRecorder::Flush() {
+  const char* data = pending_.data();
+  std::size_t left = pending_.size();
+  while (left > 0 && fd_ >= 0) {
+    const ssize_t written = ::write(fd_, data, left);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      Fail(errno);
+      return;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  pending_.clear();
+}
+
+void SessionRecorder::Fail(int error) {
+  problem_ = QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(),
+                                          QString::fromLocal8Bit(std::strerror(error)));
+  listener_.RemoveObserver(this);
+  flush_timer_.stop();
+  pending_.clear();
+  ::close(fd_);
+  fd_ = -1;
+  emit Stopped(problem_);
+}
