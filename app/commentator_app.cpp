@@ -15,6 +15,8 @@
 #include "screens/sprint_screen.h"
 #include "screens/time_trial_screen.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
@@ -163,7 +166,11 @@ int RunCommentator(int argc, char** argv) {
                  argc > 0 ? argv[0] : "orvane-commentator");
     return 1;
   }
+  // Reading the font configuration takes about as long as connecting to
+  // the display, and the first window needs both: side by side.
+  std::thread font_configuration([] { FcInit(); });
   CommentatorApplication app(argc, argv);
+  font_configuration.join();
   QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   QApplication::setDesktopFileName(QStringLiteral("orvane-commentator"));
   QApplication::setQuitOnLastWindowClosed(false);

@@ -65,6 +65,11 @@ class HeadingView : public QHeaderView {
   HeadingView(Qt::Orientation orientation, const GridView& grid)
       : QHeaderView(orientation), grid_(grid) {}
 
+  // The grid fixes the heading row's height and the heading column's
+  // width; measuring every heading's text for a size nobody reads costs
+  // each grid a font at start-up.
+  QSize sizeHint() const override { return minimumSize(); }
+
   static void PaintCell(QPainter& painter, const QRect& cell, const GridView& grid,
                         const QString& text) {
     painter.fillRect(cell, grid.FixedColour());

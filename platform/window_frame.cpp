@@ -56,7 +56,9 @@ void WindowFrame::SetOuterGeometry(const QRect& outer) {
 
 void WindowFrame::Request() {
   Apply();
-  Watch();
+  if (window_->isVisible()) {
+    Watch();  // otherwise its showing starts the watch
+  }
 }
 
 void WindowFrame::Watch() {

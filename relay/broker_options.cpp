@@ -30,7 +30,10 @@ std::string BrokerOptions::Url() const {
 }
 
 bool ParseBrokerUrl(std::string_view url, BrokerOptions& options, std::string& error) {
-  const std::string shown = "\"" + std::string(url) + "\"";
+  // Built by appending: GCC 12 sees a false overlap in "\"" + url + "\"".
+  std::string shown = "\"";
+  shown += url;
+  shown += '"';
   std::string_view rest = url;
   bool tls = false;
   if (rest.starts_with("mqtts://")) {

@@ -108,10 +108,16 @@ QPixmap ScratchBannerPicture() {
 }
 
 QPixmap EventPicture() {
-  QImage image = Canvas(100, 112, QColor(20, 20, 110), QColor(0, 0, 50));
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  DrawTrack(painter, QRectF(6, 62, 88, 44));
-  DrawWheel(painter, QPointF(50, 32), 27);
-  return QPixmap::fromImage(image);
+  // Three screens show it: drawn once. Kept as an image, which may outlive
+  // the application.
+  static const QImage picture = [] {
+    QImage image = Canvas(100, 112, QColor(20, 20, 110), QColor(0, 0, 50));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawTrack(painter, QRectF(6, 62, 88, 44));
+    DrawWheel(painter, QPointF(50, 32), 27);
+    painter.end();
+    return image;
+  }();
+  return QPixmap::fromImage(picture);
 }

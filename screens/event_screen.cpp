@@ -63,6 +63,21 @@ void EventScreen::ToggleFullScreen() {
   showFullScreen();
 }
 
+void EventScreen::EnsureBuilt() {
+  if (!built_) {
+    built_ = true;
+    Build();
+  }
+}
+
+void EventScreen::setVisible(bool visible) {
+  // Before the showing itself, so the new controls are shown with the window.
+  if (visible) {
+    EnsureBuilt();
+  }
+  QWidget::setVisible(visible);
+}
+
 void EventScreen::ShowAndRaise() {
   brought_forward_ = ::ShowAndRaise(this) || brought_forward_;
 }

@@ -60,6 +60,9 @@ class EventScreen : public QWidget, public ScreenWindow {
 
   EventScreen(const Design& design, const QWidget* main_window);
 
+  // Creates the controls, once; showing the window does it too.
+  void EnsureBuilt();
+
   void ShowAndRaise() override;
   // F11: full screen on the monitor the window is on, and back to its frame
   // and place.
@@ -69,6 +72,9 @@ class EventScreen : public QWidget, public ScreenWindow {
   void DrawPending() override;
 
  protected:
+  // Creates the controls. Most screens stay hidden all evening, so this
+  // waits for the first showing; the screen data is kept meanwhile.
+  virtual void Build() {}
   // Runs on each change from hidden to visible, once the window is placed.
   virtual void Prepare() {}
 
@@ -88,6 +94,7 @@ class EventScreen : public QWidget, public ScreenWindow {
   QLabel* MakePicture(QWidget* parent, const QRect& place, const QPixmap& picture,
                       bool stretched = false);
 
+  void setVisible(bool visible) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -95,6 +102,7 @@ class EventScreen : public QWidget, public ScreenWindow {
   const Design design_;
   const QWidget* main_window_;
   WindowFrame* frame_;
+  bool built_ = false;
   bool placed_ = false;
   bool brought_forward_ = false;
   QRect outer_before_full_screen_;

@@ -58,6 +58,9 @@ PointsRaceScreen::PointsRaceScreen(PointsRaceData& screen_data, const QWidget* m
                   main_window),
       data_(screen_data) {
   SetTextColour(this, Qt::black);
+}
+
+void PointsRaceScreen::Build() {
   standings_box_ =
       Caption(MakeGroupBox(this, QStringLiteral("Standings"), QRect(8, 8, 445, 553), kNavy));
   standings_box_->setObjectName(QStringLiteral("GroupBox1"));
@@ -110,6 +113,7 @@ void PointsRaceScreen::Prepare() {
 }
 
 void PointsRaceScreen::FitToScreen(QSize screen) {
+  EnsureBuilt();
   if (screen.width() > kNarrowScreenWidth) {
     standings_->SetColWidth(1, kWideStandingsNameWidth);
   }

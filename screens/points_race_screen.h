@@ -22,14 +22,15 @@ class PointsRaceScreen : public EventScreen {
   void FitToScreen(QSize screen);
 
  protected:
+  void Build() override;
   void Prepare() override;
 
  private:
   PointsRaceData& data_;
-  QGroupBox* standings_box_;
-  GridView* standings_;
-  QGroupBox* sprints_box_;
-  QComboBox* sprint_chooser_;  // entry k names sprint k
-  GridView* shown_sprint_;
-  QLabel* picture_;
+  QGroupBox* standings_box_ = nullptr;
+  GridView* standings_ = nullptr;
+  QGroupBox* sprints_box_ = nullptr;
+  QComboBox* sprint_chooser_ = nullptr;  // entry k names sprint k
+  GridView* shown_sprint_ = nullptr;
+  QLabel* picture_ = nullptr;
 };

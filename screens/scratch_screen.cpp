@@ -31,7 +31,9 @@ ScratchScreen::ScratchScreen(ScratchData& screen_data, const QWidget* main_windo
                    .outer_size = kOuterSize,
                    .design_client = kClientSize},
                   main_window),
-      data_(screen_data) {
+      data_(screen_data) {}
+
+void ScratchScreen::Build() {
   // Created in the designed order, which is also the focus order of the grids.
   heat_box_ =
       MakeGroupBox(this, QStringLiteral("Event Info / Metrics"), {37, 12, 589, 113}, kSkyBlue);

@@ -18,14 +18,15 @@ class ScratchScreen : public EventScreen {
   ScratchScreen(ScratchData& screen_data, const QWidget* main_window);
 
  protected:
+  void Build() override;
   void Prepare() override;
 
  private:
   ScratchData& data_;
-  QGroupBox* heat_box_;
-  QGroupBox* competitors_box_;
-  GridView* heat_grid_;    // labels in column 0, values in column 1
-  GridView* competitors_;  // headings in row 0, list position p in row p + 1
-  QLabel* badge_;
-  QLabel* banner_;
+  QGroupBox* heat_box_ = nullptr;
+  QGroupBox* competitors_box_ = nullptr;
+  GridView* heat_grid_ = nullptr;    // labels in column 0, values in column 1
+  GridView* competitors_ = nullptr;  // headings in row 0, list position p in row p + 1
+  QLabel* badge_ = nullptr;
+  QLabel* banner_ = nullptr;
 };

@@ -30,7 +30,9 @@ SprintScreen::SprintScreen(SprintData& screen_data, const QWidget* main_window)
                    .outer_size = kOuterSize,
                    .design_client = kDesignClient},
                   main_window),
-      data_(screen_data) {
+      data_(screen_data) {}
+
+void SprintScreen::Build() {
   heat_box_ = MakeGroupBox(this, QString(), QRect(36, 8, 697, 325), kGrey);
   heat_box_->setObjectName(QStringLiteral("GroupBox1"));
 
@@ -58,6 +60,7 @@ SprintScreen::SprintScreen(SprintData& screen_data, const QWidget* main_window)
   title_->setFont(DesignFont(Face::kMsSansSerif, 24, true));
   SetBackground(title_, Qt::black);
   SetTextColour(title_, kYellow);
+  title_->setText(ShownText(data_.title.Text()));
   connect(&data_.title, &ScreenText::Changed, title_,
           [this] { title_->setText(ShownText(data_.title.Text())); });
 }

@@ -17,10 +17,13 @@ class SprintScreen : public EventScreen {
 
   SprintScreen(SprintData& screen_data, const QWidget* main_window);
 
+ protected:
+  void Build() override;
+
  private:
   SprintData& data_;
-  QGroupBox* heat_box_;
-  GridView* heat_grid_;
-  QLabel* picture_;
-  QLabel* title_;
+  QGroupBox* heat_box_ = nullptr;
+  GridView* heat_grid_ = nullptr;
+  QLabel* picture_ = nullptr;
+  QLabel* title_ = nullptr;
 };

@@ -55,6 +55,7 @@ QLabel* MakeReadout(QWidget* parent, const QRect& place, Qt::Alignment horizonta
   label->setWordWrap(false);
   SetBackground(label, Qt::black);
   SetTextColour(label, kYellow);
+  label->setText(ShownText(text.Text()));
   QObject::connect(&text, &ScreenText::Changed, label,
                    [label, &text] { label->setText(ShownText(text.Text())); });
   return label;
@@ -77,6 +78,9 @@ TimeTrialScreen::TimeTrialScreen(TimeTrialData& screen_data, const QWidget* main
                   main_window),
       data_(screen_data) {
   SetTextColour(this, Qt::black);
+}
+
+void TimeTrialScreen::Build() {
   // Bottom to top: the picture, the two rider panels, the standings.
   picture_ = MakePicture(this, QRect(399, 8, 105, 113), EventPicture());
   picture_->setObjectName(QStringLiteral("Image1"));

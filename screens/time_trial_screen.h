@@ -17,6 +17,7 @@ class TimeTrialScreen : public EventScreen {
   TimeTrialScreen(TimeTrialData& screen_data, const QWidget* main_window);
 
  protected:
+  void Build() override;
   void Prepare() override;
 
  private:
@@ -30,8 +31,8 @@ class TimeTrialScreen : public EventScreen {
   RiderPanel MakeRiderPanel(RiderPanelData& panel_data, int index);
 
   TimeTrialData& data_;
-  QLabel* picture_;
-  RiderPanel panels_[2];
-  QGroupBox* standings_box_;
-  GridView* standings_;
+  QLabel* picture_ = nullptr;
+  RiderPanel panels_[2] = {};
+  QGroupBox* standings_box_ = nullptr;
+  GridView* standings_ = nullptr;
 };

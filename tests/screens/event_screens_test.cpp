@@ -14,6 +14,7 @@
 #include "support/test_support.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTimer>
 
 #include <array>
@@ -216,5 +217,28 @@ TEST_P(EventScreenTest, ClosingEndsTheProgramOrOnlyHides) {
 
 INSTANTIATE_TEST_SUITE_P(Windows, EventScreenTest, ::testing::ValuesIn(kScreens),
                          [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The screens make their controls on their first showing; what the records
+// wrote before then is what those controls show.
+TEST(EventScreens, ControlsMadeOnTheFirstShowingShowWhatCameInBefore) {
+  CommentatorFixture fixture;
+  CommentatorApp& app = fixture.App();
+  EXPECT_TRUE(app.Sprint().findChildren<QLabel*>().isEmpty()) << "nothing made while hidden";
+  fixture.Data().sprint.title.SetText("Written while hidden");
+  app.Sprint().ShowAndRaise();
+  Settle();
+  EXPECT_EQ(Find<QLabel>(app.Sprint(), "Label1").text(), "Written while hidden");
+  fixture.Data().sprint.title.SetText("Written since");
+  EXPECT_EQ(Find<QLabel>(app.Sprint(), "Label1").text(), "Written since") << "and follow it after";
+  // The time trial screen's first showing empties its readouts before any
+  // record writes them; from then on they follow.
+  app.TimeTrial().ShowAndRaise();
+  fixture.Data().time_trial.panels[1].time.SetText("1:02.345");
+  EXPECT_EQ(Find<QLabel>(app.TimeTrial(), "TLabel1").text(), "1:02.345");
+}
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace {
 
 class SprintScreenTest : public ::testing::Test {
  protected:
+  void SetUp() override { Screen().EnsureBuilt(); }  // looked at while still hidden
   SprintScreen& Screen() { return fixture.App().Sprint(); }
   GridView& Grid() { return Find<GridView>(Screen(), "StringGrid1"); }
   QLabel& Title() { return Find<QLabel>(Screen(), "Label1"); }

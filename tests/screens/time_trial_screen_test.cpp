@@ -23,6 +23,7 @@ bool Within(const QWidget* widget, const QWidget& ancestor) {
 
 class TimeTrialScreenTest : public ::testing::Test {
  protected:
+  void SetUp() override { Screen().EnsureBuilt(); }  // looked at while still hidden
   TimeTrialScreen& Screen() { return fixture.App().TimeTrial(); }
   TimeTrialData& Data() { return fixture.Data().time_trial; }
   template <typename Control>
