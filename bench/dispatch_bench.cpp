@@ -3,24 +3,24 @@
 // is chosen. The records are race-feed's demo records of each family, so the
 // screens are written as in a real evening. Scratch records let the event
 // loop run inside, which includes any repaint that is due. Then the cost of
-// one whole repaint of each window, which is what a record costs the event
-// loop when records come slowly enough for each to be painted.
-#include "app/orvane_commentator.h"
+// one whole repaint of each control a record writes, which is what a record
+// costs the event loop when records come slowly enough for each to be
+// painted, and of creating every window as start-up does.
+#include "app/commentator_app.h"
+#include "app/main_window.h"
 #include "platform/repaint_throttle.h"
-#include "platform/string_grid.h"
-#include "platform/text_list.h"
-#include "screens/commenta_pts.h"
-#include "screens/commenta_sprintr.h"
-#include "screens/commenta_tt.h"
-#include "screens/commentator_scratchf.h"
-#include "screens/qdtype_commentator.h"
+#include "screens/points_race_screen.h"
+#include "screens/quick_text_window.h"
+#include "screens/scratch_screen.h"
+#include "screens/sprint_screen.h"
+#include "screens/time_trial_screen.h"
 #include "tools/race_feed/demo.h"
 #include "tools/race_feed/records.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -34,7 +34,7 @@
 
 namespace {
 
-CommentatorWindows* windows = nullptr;
+CommentatorApp* commentator = nullptr;
 
 // The offscreen platform warns on every raise(); the program on a desktop
 // does not, so the warnings are counted and kept out of the figures.
@@ -61,16 +61,16 @@ void BM_DispatchRecord(benchmark::State& state, race_feed::Family family) {
     state.SkipWithError("no records of this family in the demo");
     return;
   }
-  Tcommentator0_form& main_window = *windows->commentator0_form;
+  RecordDispatcher& dispatcher = commentator->Dispatcher();
   // Each family's screen is shown by its first record; that one-off cost
   // stays out of the figure.
   for (const std::string& record : pool) {
-    main_window.DispatchRecord(record);
+    dispatcher.DispatchRecord(record);
   }
   QApplication::processEvents();
   std::size_t next = 0;
   for (auto _ : state) {
-    main_window.DispatchRecord(pool[next]);
+    dispatcher.DispatchRecord(pool[next]);
     next = next + 1 == pool.size() ? 0 : next + 1;
   }
   state.SetItemsProcessed(state.iterations());
@@ -79,17 +79,31 @@ void BM_DispatchRecord(benchmark::State& state, race_feed::Family family) {
   QApplication::processEvents();
 }
 
-// A whole repaint of one control, with the cells the demo
-// records left in it: what each paint costs the event loop once it is due.
+// The control named `name` in `window`; its viewport when it scrolls.
+QWidget* Control(const QWidget& window, const char* name) {
+  auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
+  if (control == nullptr) {
+    return nullptr;
+  }
+  auto* scrolling = qobject_cast<QAbstractScrollArea*>(control);
+  return scrolling != nullptr ? scrolling->viewport() : control;
+}
+
+// A whole repaint of one control, with the cells the demo records left in
+// it: what each paint costs the event loop once it is due.
 void BM_Repaint(benchmark::State& state, QWidget* (*target)()) {
   for (const std::string& record : race_feed::FloodPool(race_feed::Family::kMixed)) {
-    windows->commentator0_form->DispatchRecord(record);
+    commentator->Dispatcher().DispatchRecord(record);
   }
   // Held repaints end within the throttle's interval.
   QEventLoop held;
   QTimer::singleShot(3 * RepaintThrottle::kInterval, &held, &QEventLoop::quit);
   held.exec();
   QWidget* widget = target();
+  if (widget == nullptr) {
+    state.SkipWithError("no such control");
+    return;
+  }
   for (auto _ : state) {
     widget->repaint();
   }
@@ -99,8 +113,8 @@ void BM_Repaint(benchmark::State& state, QWidget* (*target)()) {
 // before the event loop shows the main window, and destroyed again.
 void BM_CreateWindows(benchmark::State& state) {
   for (auto _ : state) {
-    CommentatorWindows created(ListenerPorts{0, 0});
-    benchmark::DoNotOptimize(created.commentator0_form.get());
+    CommentatorApp created(ListenerPorts{0, 0});
+    benchmark::DoNotOptimize(&created.Main());
   }
 }
 
@@ -110,17 +124,14 @@ struct RepaintCase {
 };
 
 const RepaintCase kRepaints[] = {
-    {"traffic_log", [] { return windows->commentator0_form->ListBox1->viewport(); }},
-    {"tt_summary_grid", [] { return windows->tt_commentator_form->Panel(0).summary->viewport(); }},
-    {"tt_laps_grid", [] { return windows->tt_commentator_form->Panel(0).laps->viewport(); }},
-    {"tt_time_label",
-     [] { return static_cast<QWidget*>(windows->tt_commentator_form->Panel(0).time); }},
-    {"pts_standings_grid",
-     [] { return windows->ptsrace_commentator_form->StringGrid1->viewport(); }},
-    {"sprint_grid", [] { return windows->sprintr_commentator_form->StringGrid1->viewport(); }},
-    {"scratch_competitor_grid",
-     [] { return windows->commentator_scratch->StringGrid2->viewport(); }},
-    {"qdtype_list", [] { return windows->qdtype_commentator_form->listbox1->viewport(); }},
+    {"traffic_log", [] { return Control(commentator->Main(), "ListBox1"); }},
+    {"tt_summary_grid", [] { return Control(commentator->TimeTrial(), "StringGrid00"); }},
+    {"tt_laps_grid", [] { return Control(commentator->TimeTrial(), "StringGrid01"); }},
+    {"tt_time_label", [] { return Control(commentator->TimeTrial(), "TLabel0"); }},
+    {"pts_standings_grid", [] { return Control(commentator->PointsRace(), "StringGrid1"); }},
+    {"sprint_grid", [] { return Control(commentator->Sprint(), "StringGrid1"); }},
+    {"scratch_competitor_grid", [] { return Control(commentator->Scratch(), "StringGrid2"); }},
+    {"qdtype_list", [] { return Control(commentator->QuickText(), "listbox1"); }},
 };
 
 }  // namespace
@@ -136,9 +147,9 @@ int main(int argc, char** argv) {
   if (!work.isValid() || !QDir::setCurrent(work.path())) {
     return 1;
   }
-  auto created = std::make_unique<CommentatorWindows>(ListenerPorts{0, 0});
-  windows = created.get();
-  windows->ShowMainWindow();
+  auto created = std::make_unique<CommentatorApp>(ListenerPorts{0, 0});
+  commentator = created.get();
+  commentator->ShowMainWindow();
   QApplication::processEvents();
 
   for (const FamilyCase& family_case : kCases) {
@@ -158,7 +169,7 @@ int main(int argc, char** argv) {
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  windows = nullptr;
+  commentator = nullptr;
   created.reset();
   return 0;
 }

@@ -11,6 +11,7 @@ HARNESS=$BUILD_DIR/bench/receiver_harness
 SINK=$BUILD_DIR/bench/udp_sink
 FEED_SCRIPT=$BUILD_DIR/bench/feed_script
 BARE=$BUILD_DIR/bench/bare_window
+MAP_WAIT=$BUILD_DIR/bench/map_wait
 COMMENTATOR=$BUILD_DIR/orvane-commentator
 RESULTS=${RESULTS:-$BUILD_DIR/bench-results.txt}
 
@@ -117,24 +118,33 @@ wait_pid() {
 }
 
 XVFB_DISPLAY=
-# Starts Xvfb on the first free display from 140 on.
+# Starts Xvfb on the first free display from 140 on. Another program may
+# take the same display at the same moment: a server that dies, or does not
+# answer, gives way to the next display.
 start_xvfb() {
-  local n i
+  local n i pid
   for ((n = 140; n < 200; n++)); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      break
+    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then
+      continue
     fi
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_TMP/xvfb-$n.log" 2>&1 &
+    pid=$!
+    for ((i = 0; i < 100; i++)); do
+      if ! kill -0 "$pid" 2>/dev/null; then
+        break
+      fi
+      if [ -S "/tmp/.X11-unix/X$n" ] &&
+        { ! command -v xwininfo >/dev/null || xwininfo -display ":$n" -root >/dev/null 2>&1; }; then
+        BENCH_PIDS+=("$pid")
+        XVFB_DISPLAY=:$n
+        return 0
+      fi
+      sleep 0.05
+    done
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_TMP/xvfb-$n.log" 2>&1 &
-  BENCH_PIDS+=($!)
-  for ((i = 0; i < 100; i++)); do
-    if [ -S "/tmp/.X11-unix/X$n" ]; then
-      XVFB_DISPLAY=:$n
-      return 0
-    fi
-    sleep 0.05
-  done
-  echo "Xvfb :$n did not start" >&2
+  echo "Xvfb did not start" >&2
   return 1
 }
 

@@ -2,7 +2,7 @@
 // separate sender feeds them over loopback.
 //
 //   receiver_harness receive [--port1 P] [--port2 P] [--expect N] [--idle-ms MS]
-//                            [--max-s S] [--warm N]
+//                            [--max-s S] [--warm N] [--record FILE]
 //   receiver_harness latency [--family tt|pts] [--rate N] [--seconds S]
 //
 // Both print "ready port1=.. port2=.. rcvbuf1=.. rcvbuf2=.." once listening,
@@ -10,15 +10,13 @@
 // datagram has been logged or dropped, when the log has stopped growing for
 // --idle-ms, or after --max-s. `latency` sends its own timestamped records
 // from a second thread and reports the time from sending to the cells.
-#include "app/orvane_commentator.h"
-#include "platform/string_grid.h"
+#include "app/commentator_app.h"
+#include "app/main_window.h"
+#include "app/race_data_listener.h"
+#include "platform/grid_model.h"
+#include "platform/grid_view.h"
 #include "platform/text_list.h"
-#include "platform/udp_receiver.h"
-#include "screens/commenta_pts.h"
-#include "screens/commenta_sprintr.h"
-#include "screens/commenta_tt.h"
-#include "screens/commentator_scratchf.h"
-#include "screens/qdtype_commentator.h"
+#include "records/dispatch.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -41,7 +39,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -74,6 +71,7 @@ struct Options {
   std::string family = "tt";
   int rate = 1000;
   int seconds = 10;
+  std::string record;  // a session recording kept meanwhile
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -102,6 +100,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.rate = std::atoi(value);
     } else if (key == "--seconds") {
       options.seconds = std::atoi(value);
+    } else if (key == "--record") {
+      options.record = value;
     } else {
       return false;
     }
@@ -191,7 +191,7 @@ class PaintCounter : public QObject {
       if (watched == log_viewport_) {
         ++log_paints;
       } else if (watched->parent() != nullptr &&
-                 qobject_cast<StringGrid*>(watched->parent()) != nullptr) {
+                 qobject_cast<GridView*>(watched->parent()) != nullptr) {
         ++grid_paints;
       }
     }
@@ -204,37 +204,38 @@ class PaintCounter : public QObject {
 
 // --- Common set-up ------------------------------------------------------------
 
-struct Fixture {
-  std::unique_ptr<CommentatorWindows> windows;
-  Tcommentator0_form& Main() { return *windows->commentator0_form; }
-};
+// The traffic log's list: the main window keeps it to itself.
+TextList& TrafficLogList(MainWindow& main_window) {
+  return *main_window.findChild<TextList*>(QStringLiteral("ListBox1"));
+}
 
-void PrintReady(Tcommentator0_form& main_window) {
-  std::printf("ready port1=%u port2=%u rcvbuf1=%d rcvbuf2=%d\n", main_window.WSocket1->LocalPort(),
-              main_window.WSocket2->LocalPort(), main_window.WSocket1->ReceiveBufferSize(),
-              main_window.WSocket2->ReceiveBufferSize());
+void PrintReady(RaceDataListener& listener) {
+  std::printf("ready port1=%u port2=%u rcvbuf1=%d rcvbuf2=%d\n", listener.LocalPort(0),
+              listener.LocalPort(1), listener.ReceiveBufferSize(0), listener.ReceiveBufferSize(1));
   std::fflush(stdout);
 }
 
 // --- receive --------------------------------------------------------------------
 
-int RunReceive(const Options& options, Fixture& fixture) {
-  Tcommentator0_form& main_window = fixture.Main();
-  const quint16 port1 = main_window.WSocket1->LocalPort();
-  const quint16 port2 = main_window.WSocket2->LocalPort();
+int RunReceive(const Options& options, CommentatorApp& commentator) {
+  MainWindow& main_window = commentator.Main();
+  RaceDataListener& listener = commentator.Listener();
+  TextList& log = TrafficLogList(main_window);
+  const quint16 port1 = listener.LocalPort(0);
+  const quint16 port2 = listener.LocalPort(1);
   const auto udp_before = UdpCounters();
   const std::int64_t drops_before = SocketDrops(port1) + SocketDrops(port2);
   const long rss_start = ResidentKb();
 
-  PaintCounter paints(main_window.ListBox1->viewport());
+  PaintCounter paints(log.viewport());
   qApp->installEventFilter(&paints);
 
   // Heartbeat records add a line of their own besides the datagram's line.
   std::uint64_t heartbeat_lines = 0;
   std::int64_t first_line_wall = 0;
   std::int64_t last_line_wall = 0;
-  const QString heartbeat = QStringLiteral("Heartbeat received from SERVER!!");
-  QObject::connect(main_window.ListBox1->model(), &QAbstractItemModel::rowsInserted,
+  const QString heartbeat = ShownText(kHeartbeatLine);
+  QObject::connect(log.model(), &QAbstractItemModel::rowsInserted,
                    [&](const QModelIndex&, int first, int last) {
                      const std::int64_t now = WallNs();
                      if (first_line_wall == 0) {
@@ -242,7 +243,7 @@ int RunReceive(const Options& options, Fixture& fixture) {
                      }
                      last_line_wall = now;
                      for (int row = first; row <= last; ++row) {
-                       const QListWidgetItem* line = main_window.ListBox1->item(row);
+                       const QListWidgetItem* line = log.item(row);
                        if (line != nullptr && line->text() == heartbeat) {
                          ++heartbeat_lines;
                        }
@@ -313,17 +314,16 @@ int RunReceive(const Options& options, Fixture& fixture) {
       "result mode=receive datagrams=%" PRIu64 " lines=%" PRIu64 " heartbeat_lines=%" PRIu64
       " socket_drops=%" PRId64 " rcvbuf_errors=%" PRId64 " in_errors=%" PRId64
       " first_line_wall_ns=%" PRId64 " last_line_wall_ns=%" PRId64
-      " receive_rate=%.0f max_depth=%d log_lines=%d max_late_ms=%.1f late_over_100ms=%" PRIu64
+      " receive_rate=%.0f log_lines=%d max_late_ms=%.1f late_over_100ms=%" PRIu64
       " grid_paints=%" PRIu64 " log_paints=%" PRIu64 " all_paints=%" PRIu64
       " rss_start_kb=%ld rss_warm_kb=%ld rss_end_kb=%ld rcvbuf1=%d rcvbuf2=%d qt_messages=%" PRIu64
       "\n",
       datagrams, lines, heartbeat_lines, SocketDrops(port1) + SocketDrops(port2) - drops_before,
       delta("RcvbufErrors"), delta("InErrors"), first_line_wall, last_line_wall,
-      span_s > 0 ? static_cast<double>(datagrams) / span_s : 0.0, main_window.MaxReceiveDepthSeen(),
-      main_window.ListBox1->LineCount(), static_cast<double>(max_late_ns) / 1e6, late_over_100ms,
-      paints.grid_paints, paints.log_paints, paints.all_paints, rss_start, rss_warm, ResidentKb(),
-      main_window.WSocket1->ReceiveBufferSize(), main_window.WSocket2->ReceiveBufferSize(),
-      qt_messages);
+      span_s > 0 ? static_cast<double>(datagrams) / span_s : 0.0, log.LineCount(),
+      static_cast<double>(max_late_ns) / 1e6, late_over_100ms, paints.grid_paints,
+      paints.log_paints, paints.all_paints, rss_start, rss_warm, ResidentKb(),
+      listener.ReceiveBufferSize(0), listener.ReceiveBufferSize(1), qt_messages);
   return 0;
 }
 
@@ -384,14 +384,14 @@ Percentiles Summarise(std::vector<std::int64_t> samples) {
   return result;
 }
 
-int RunLatency(const Options& options, Fixture& fixture) {
-  Tcommentator0_form& main_window = fixture.Main();
-  const quint16 port = main_window.WSocket1->LocalPort();
+int RunLatency(const Options& options, CommentatorApp& commentator) {
+  TextList& log = TrafficLogList(commentator.Main());
+  const quint16 port = commentator.Listener().LocalPort(0);
   const bool pts = options.family == "pts";
 
   // The first cell each record writes: the rider's name.
-  StringGrid* grid = pts ? fixture.windows->ptsrace_commentator_form->StringGrid1
-                         : fixture.windows->tt_commentator_form->Panel(0).summary;
+  GridModel& grid = pts ? commentator.Data().points_race.standings
+                        : commentator.Data().time_trial.panels[0].summary;
   const int cell_col = pts ? 1 : 0;
   const int cell_row = pts ? 5 : 0;
 
@@ -402,9 +402,9 @@ int RunLatency(const Options& options, Fixture& fixture) {
   logged_samples.reserve(cell_samples.capacity());
   std::int64_t last_cell_stamp = 0;
 
-  QObject::connect(&grid->Model(), &QAbstractItemModel::dataChanged, [&] {
+  QObject::connect(&grid, &QAbstractItemModel::dataChanged, [&] {
     const std::int64_t now = NowNs();
-    const std::int64_t stamp = StampIn(grid->Cell(cell_col, cell_row));
+    const std::int64_t stamp = StampIn(grid.Cell(cell_col, cell_row));
     if (stamp != 0 && stamp != last_cell_stamp) {
       last_cell_stamp = stamp;
       if (stamp >= measure_from.load()) {
@@ -413,10 +413,10 @@ int RunLatency(const Options& options, Fixture& fixture) {
     }
   });
   // The log line comes after the whole record has been handled.
-  QObject::connect(main_window.ListBox1->model(), &QAbstractItemModel::rowsInserted,
+  QObject::connect(log.model(), &QAbstractItemModel::rowsInserted,
                    [&](const QModelIndex&, int, int last) {
                      const std::int64_t now = NowNs();
-                     const std::int64_t stamp = StampIn(main_window.ListBox1->Line(last));
+                     const std::int64_t stamp = StampIn(log.Line(last));
                      if (stamp != 0 && stamp >= measure_from.load()) {
                        logged_samples.push_back(now - stamp);
                      }
@@ -488,7 +488,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: receiver_harness receive [--port1 P] [--port2 P] [--expect N] "
-                 "[--idle-ms MS] [--max-s S] [--warm N]\n"
+                 "[--idle-ms MS] [--max-s S] [--warm N] [--record FILE]\n"
                  "       receiver_harness latency [--family tt|pts] [--rate N] [--seconds S]\n");
     return 2;
   }
@@ -501,18 +501,23 @@ int main(int argc, char** argv) {
   if (!work.isValid() || !QDir::setCurrent(work.path())) {
     return 1;
   }
-  Fixture fixture;
-  fixture.windows =
-      std::make_unique<CommentatorWindows>(ListenerPorts{options.port1, options.port2});
-  fixture.windows->ShowMainWindow();
+  CommentatorApp commentator(ListenerPorts{options.port1, options.port2});
+  if (!options.record.empty()) {
+    QString error;
+    if (!commentator.StartRecording(QString::fromLocal8Bit(options.record.c_str()), error)) {
+      std::fprintf(stderr, "receiver_harness: %s\n", qPrintable(error));
+      return 1;
+    }
+  }
+  commentator.ShowMainWindow();
   QApplication::processEvents();
-  if (!fixture.Main().WSocket1->IsOpen() || !fixture.Main().WSocket2->IsOpen()) {
+  if (!commentator.Listener().IsOpen(0) || !commentator.Listener().IsOpen(1)) {
     std::fprintf(stderr, "receiver_harness: cannot open the listener's ports\n");
     return 1;
   }
-  PrintReady(fixture.Main());
-  const int status =
-      options.mode == "latency" ? RunLatency(options, fixture) : RunReceive(options, fixture);
+  PrintReady(commentator.Listener());
+  const int status = options.mode == "latency" ? RunLatency(options, commentator)
+                                               : RunReceive(options, commentator);
   std::fflush(stdout);
   return status;
 }

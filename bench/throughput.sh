@@ -5,8 +5,12 @@
 # sustained without loss: every datagram logged, no drop on the sockets, no
 # UDP receive error, and the last datagram logged within a short lag of the
 # last one sent (a receiver that falls behind fills its buffer instead).
+# socat steps through the same feeds (SOCAT_FEEDS) in the same run.
 #
 #   bench/throughput.sh [BUILD_DIR]      PLATFORMS="offscreen xcb" SECONDS_PER_STEP=3
+#   FEEDS="headed-scratch" SOCAT_FEEDS="headed-scratch" bench/throughput.sh
+# A feed named FEED+record is FEED into a program that keeps a session
+# recording meanwhile, to be set beside FEED in the same run.
 set -u
 BUILD_DIR=${1:-${BUILD_DIR:-}}
 [ -n "$BUILD_DIR" ] && export BUILD_DIR
@@ -17,15 +21,27 @@ enter_netns "$@"
 PLATFORMS=${PLATFORMS:-"offscreen xcb"}
 STEP_S=${SECONDS_PER_STEP:-3}
 
+# The feed_script options of the feeds that no race-feed flood gives: the
+# demo mix less its scratch records, and scratch competitor lines with a
+# heat heading as every 25th record (each heading clears the screen).
+feed_script_options() {
+  case $1 in
+    nonscratch) echo "--without scratch" ;;
+    headed-scratch) echo "--only scratch --heading-every 25" ;;
+  esac
+}
+
 # Sends RATE records a second, COUNT in all, of feed FEED to PORT; prints
-# "start_ns end_ns". The feed without scratch records is the demo mix less
-# its scratch records, replayed by one race-feed from a script that
-# feed_script writes beforehand; the others are race-feed floods.
+# "start_ns end_ns". A feed that feed_script writes is replayed by one
+# race-feed from a script written beforehand; the others are race-feed
+# floods.
 send_feed() {
-  local feed=$1 rate=$2 count=$3 port=$4 t0 t1 script
-  if [ "$feed" = nonscratch ]; then
-    script=$BENCH_TMP/nonscratch-$rate-$count.txt
-    [ -f "$script" ] || "$FEED_SCRIPT" --without scratch --rate "$rate" --count "$count" >"$script"
+  local feed=$1 rate=$2 count=$3 port=$4 t0 t1 script options
+  options=$(feed_script_options "$feed")
+  if [ -n "$options" ]; then
+    script=$BENCH_TMP/$feed-$rate-$count.txt
+    # shellcheck disable=SC2086
+    [ -f "$script" ] || "$FEED_SCRIPT" $options --rate "$rate" --count "$count" >"$script"
     t0=$(now_ns)
     "$RACE_FEED" replay "$script" --port "$port" --quiet
   else
@@ -56,8 +72,14 @@ allowed_lag_ms() {
 # One step into the program: prints "pass|fail sent_rate detail...".
 step_program() {
   local platform=$1 feed=$2 rate=$3 count times t0 t1 result send_ms lag_ms lost verdict
+  local record=()
   count=$(step_count "$rate")
-  harness_start "$platform" receive --expect "$count" --idle-ms 1500 --max-s 300 || return 1
+  if [ "${feed%+record}" != "$feed" ]; then
+    feed=${feed%+record}
+    record=(--record "$(mktemp -u "$BENCH_TMP/session.XXXXXX")")
+  fi
+  harness_start "$platform" receive --expect "$count" --idle-ms 1500 --max-s 300 "${record[@]}" ||
+    return 1
   times=$(send_feed "$feed" "$rate" "$count" "$HARNESS_PORT1")
   t0=${times% *}
   t1=${times#* }
@@ -74,7 +96,7 @@ step_program() {
     "lag_ms=$lag_ms drops=$(kv socket_drops "$result") rcvbuf_errors=$(kv rcvbuf_errors "$result")" \
     "in_errors=$(kv in_errors "$result") receive_rate=$(kv receive_rate "$result")" \
     "grid_paints=$(kv grid_paints "$result") log_paints=$(kv log_paints "$result")" \
-    "max_late_ms=$(kv max_late_ms "$result") depth=$(kv max_depth "$result") load=$(load_now | tr ' ' '/')"
+    "max_late_ms=$(kv max_late_ms "$result") load=$(load_now | tr ' ' '/')"
 }
 
 # One step into socat: the same senders, socat's default receive buffer.
@@ -151,11 +173,24 @@ step_rates() {
 NONSCRATCH_RATES=${NONSCRATCH_RATES-"5000 10000 15000 20000 22500 25000 30000 40000 60000 80000"}
 SCRATCH_RATES=${SCRATCH_RATES-"250 500 1000 2000 4000 6000 8000 12000 16000"}
 MIXED_RATES=${MIXED_RATES-"1000 2500 5000 8000 12000 16000 20000"}
+HEADED_SCRATCH_RATES=${HEADED_SCRATCH_RATES-"250 500 1000 2000 4000 6000 8000 12000 16000 20000 25000 30000 40000 60000 80000"}
 SOCAT_RATES=${SOCAT_RATES-"5000 10000 15000 20000 25000 30000 40000 60000 80000"}
 PROGRAM=program
-# nonscratch, scratch, mixed, or one race-feed family (tt, pts, ...) on its
-# own, which steps through NONSCRATCH_RATES.
-FEEDS=${FEEDS:-"nonscratch scratch mixed"}
+# nonscratch, scratch, mixed, headed-scratch, or one race-feed family (tt,
+# pts, ...) on its own, which steps through NONSCRATCH_RATES; any of them
+# with +record for the same feed into a program that records the session.
+FEEDS=${FEEDS:-"nonscratch nonscratch+record scratch mixed headed-scratch"}
+# The feeds socat receives, each stepped through SOCAT_RATES.
+SOCAT_FEEDS=${SOCAT_FEEDS-"nonscratch headed-scratch"}
+
+rates_of() {
+  case ${1%+record} in
+    scratch) echo "$SCRATCH_RATES" ;;
+    mixed) echo "$MIXED_RATES" ;;
+    headed-scratch) echo "$HEADED_SCRATCH_RATES" ;;
+    *) echo "$NONSCRATCH_RATES" ;;
+  esac
+}
 
 say "## throughput ($(date -u +%FT%TZ), netns=${BENCH_NETNS}, load $(load_now))"
 if echo "$PLATFORMS" | grep -q xcb; then
@@ -163,17 +198,15 @@ if echo "$PLATFORMS" | grep -q xcb; then
 fi
 
 if [ -n "$SOCAT_RATES" ]; then
-  socat_best=$(step_rates socat - nonscratch "$SOCAT_RATES")
-  say "socat nonscratch loss-free: ${socat_best#best=} records/s (load $(load_now))"
+  for feed in $SOCAT_FEEDS; do
+    socat_best=$(step_rates socat - "$feed" "$SOCAT_RATES")
+    say "socat $feed loss-free: ${socat_best#best=} records/s (load $(load_now))"
+  done
 fi
 
 for platform in $PLATFORMS; do
   for feed in $FEEDS; do
-    case $feed in
-      scratch) rates=$SCRATCH_RATES ;;
-      mixed) rates=$MIXED_RATES ;;
-      *) rates=$NONSCRATCH_RATES ;;
-    esac
+    rates=$(rates_of "$feed")
     [ -z "$rates" ] && continue
     best=$(step_rates program "$platform" "$feed" "$rates")
     say "$PROGRAM/$platform $feed loss-free: ${best#best=} records/s (load $(load_now))"

@@ -29,7 +29,10 @@ std::int64_t SocketDrops(unsigned port) {
   }
   char line[512];
   std::int64_t drops = 0;
-  std::fgets(line, sizeof line, table);  // heading
+  if (std::fgets(line, sizeof line, table) == nullptr) {  // heading
+    std::fclose(table);
+    return -1;
+  }
   while (std::fgets(line, sizeof line, table) != nullptr) {
     unsigned local_port = 0;
     long long dropped = 0;
