@@ -11,6 +11,7 @@
 #include <QLabel>
 
 #include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -343,11 +344,41 @@ TEST(DataFiles, NewFilesAre0644LessTheUmaskAndAReplacedOneKeepsModeAndOwner) {
   }
 }
 
-TEST(DataFiles, PermissionsThatForbidReadingOrWritingAreSilent) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "permission bits do not stop root; the read-only disk test covers root";
+// Permission bits do not stop root. As root the file system sees this thread
+// as "nobody" for the object's life, which also drops root's overrides of
+// permission bits and ownership.
+class FileSystemUser {
+ public:
+  explicit FileSystemUser(const QString& directory) {
+    if (::geteuid() != 0) {
+      return;
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+      ADD_FAILURE() << "root needs the user nobody to meet permission bits";
+      return;
+    }
+    EXPECT_EQ(::chown(Local(directory).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    ::setfsgid(nobody->pw_gid);
+    ::setfsuid(nobody->pw_uid);
+    switched_ = true;
   }
+  ~FileSystemUser() {
+    if (switched_) {
+      ::setfsuid(0);
+      ::setfsgid(0);
+    }
+  }
+  FileSystemUser(const FileSystemUser&) = delete;
+  FileSystemUser& operator=(const FileSystemUser&) = delete;
+
+ private:
+  bool switched_ = false;
+};
+
+TEST(DataFiles, PermissionsThatForbidReadingOrWritingAreSilent) {
   QTemporaryDir dir;
+  const FileSystemUser user(dir.path());
   const QString path = dir.filePath(kSettingsFileName);
   const QByteArray name = Local(path);
   WriteFile(path, "10.0.0.5\r\n");
