@@ -64,13 +64,18 @@ void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::
   if (fd_ < 0) {
     return;
   }
-  relay::SessionEntry entry;
-  entry.delay_ms = since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
-  const quint16 port = listener_.LocalPort(receiver);
-  entry.port = port != 0 ? port : listener_.Port(receiver);
-  entry.sender.assign(sender);
-  entry.bytes.assign(bytes);
-  pending_ += relay::FormatSessionLine(entry);
+  const std::int64_t delay_ms =
+      since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
+  relay::AppendSessionLine(pending_, delay_ms, Port(receiver), sender, bytes);
+}
+
+int SessionRecorder::Port(int receiver) {
+  // Asked of the socket once, not for every datagram.
+  quint16& port = ports_[receiver == 0 ? 0 : 1];
+  if (port == 0) {
+    port = listener_.LocalPort(receiver);
+  }
+  return port != 0 ? port : listener_.Port(receiver);
 }
 
 void SessionRecorder::Flush() {

@@ -34,30 +34,46 @@ bool NextField(std::string_view& rest, std::string_view& field) {
 
 }  // namespace
 
+void AppendEscapedSessionText(std::string& out, std::string_view bytes) {
+  // Plain runs are copied whole: a record holds few bytes that need escaping.
+  const auto plain = [](char c) {
+    return c != '\\' && c != '\t' && c != '\r' && c != '\n' && c != '\0';
+  };
+  std::size_t from = 0;
+  while (from < bytes.size()) {
+    std::size_t end = from;
+    while (end < bytes.size() && plain(bytes[end])) {
+      ++end;
+    }
+    out.append(bytes.substr(from, end - from));
+    if (end == bytes.size()) {
+      break;
+    }
+    out += '\\';
+    switch (bytes[end]) {
+      case '\\':
+        out += '\\';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      case '\r':
+        out += 'r';
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      default:
+        out += '0';
+    }
+    from = end + 1;
+  }
+}
+
 std::string EscapeSessionText(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size() + 8);
-  for (const char c : bytes) {
-    switch (c) {
-      case '\\':
-        text += "\\\\";
-        break;
-      case '\t':
-        text += "\\t";
-        break;
-      case '\r':
-        text += "\\r";
-        break;
-      case '\n':
-        text += "\\n";
-        break;
-      case '\0':
-        text += "\\0";
-        break;
-      default:
-        text += c;
-    }
-  }
+  AppendEscapedSessionText(text, bytes);
   return text;
 }
 
@@ -97,9 +113,23 @@ bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string&
   return true;
 }
 
+void AppendSessionLine(std::string& out, std::int64_t delay_ms, int port, std::string_view sender,
+                       std::string_view bytes) {
+  char number[24];
+  out.append(number, std::to_chars(number, number + sizeof number, delay_ms).ptr);
+  out += '\t';
+  out.append(number, std::to_chars(number, number + sizeof number, port).ptr);
+  out += '\t';
+  out.append(sender);
+  out += '\t';
+  AppendEscapedSessionText(out, bytes);
+  out += '\n';
+}
+
 std::string FormatSessionLine(const SessionEntry& entry) {
-  return std::to_string(entry.delay_ms) + '\t' + std::to_string(entry.port) + '\t' + entry.sender +
-         '\t' + EscapeSessionText(entry.bytes) + '\n';
+  std::string line;
+  AppendSessionLine(line, entry.delay_ms, entry.port, entry.sender, entry.bytes);
+  return line;
 }
 
 bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& error) {

@@ -27,12 +27,16 @@ struct SessionEntry {
 };
 
 std::string EscapeSessionText(std::string_view bytes);
+void AppendEscapedSessionText(std::string& out, std::string_view bytes);
 
 // False, with `error` set, on a backslash that starts no known escape.
 bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string& error);
 
 // One line of a session file, its LF included.
 std::string FormatSessionLine(const SessionEntry& entry);
+// The same line appended to `out`: what a recorder does for every datagram.
+void AppendSessionLine(std::string& out, std::int64_t delay_ms, int port, std::string_view sender,
+                       std::string_view bytes);
 
 // One line without its LF; a CR before the LF is dropped. False, with
 // `error` set, when the line is not DELAY_MS<TAB>PORT<TAB>SENDER<TAB>TEXT
