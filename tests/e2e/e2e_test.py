@@ -562,6 +562,8 @@ class DemoSession(unittest.TestCase):
         # The main window alone first, with some traffic in its log.
         for n in range(3):
             send("{heartbeat}+")
+        # The corner catches up with the log at its next once-a-second turn.
+        wait_for(lambda: feed_status() and feed_status()[0] == "live")
         screenshot("main-window")
         feed("demo", "--speed", "20")
         for title in (SCRATCH, POINTS, SPRINT, TIME_TRIAL, QUICK_TEXT):
