@@ -12,7 +12,8 @@ SINK=$BUILD_DIR/bench/udp_sink
 FEED_SCRIPT=$BUILD_DIR/bench/feed_script
 BARE=$BUILD_DIR/bench/bare_window
 MAP_WAIT=$BUILD_DIR/bench/map_wait
-COMMENTATOR=$BUILD_DIR/orvane-commentator
+# COMMENTATOR=path measures another build of the program (an older one, say).
+COMMENTATOR=${COMMENTATOR:-$BUILD_DIR/orvane-commentator}
 RESULTS=${RESULTS:-$BUILD_DIR/bench-results.txt}
 
 BENCH_TMP=$(mktemp -d /tmp/orvane-bench.XXXXXX)
