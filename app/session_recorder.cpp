@@ -66,16 +66,9 @@ void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::
   }
   const std::int64_t delay_ms =
       since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
-  relay::AppendSessionLine(pending_, delay_ms, Port(receiver), sender, bytes);
-}
-
-int SessionRecorder::Port(int receiver) {
-  // Asked of the socket once, not for every datagram.
-  quint16& port = ports_[receiver == 0 ? 0 : 1];
-  if (port == 0) {
-    port = listener_.LocalPort(receiver);
-  }
-  return port != 0 ? port : listener_.Port(receiver);
+  const quint16 port = listener_.LocalPort(receiver);
+  relay::AppendSessionLine(pending_, delay_ms, port != 0 ? port : listener_.Port(receiver), sender,
+                           bytes);
 }
 
 void SessionRecorder::Flush() {

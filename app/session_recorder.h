@@ -40,7 +40,6 @@ class SessionRecorder : public QObject, public DatagramObserver {
 
  private:
   SessionRecorder(const QString& path, int fd, RaceDataListener& listener);
-  int Port(int receiver);
   void Flush();
   void Fail(int error);
 
@@ -48,7 +47,6 @@ class SessionRecorder : public QObject, public DatagramObserver {
   int fd_;
   RaceDataListener& listener_;
   std::string pending_;
-  quint16 ports_[2] = {0, 0};
   QElapsedTimer since_last_;
   QTimer flush_timer_;
   QString problem_;

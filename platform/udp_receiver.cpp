@@ -49,6 +49,14 @@ bool UdpReceiver::Open(quint16 port) {
     return false;
   }
   EnlargeReceiveBuffer(fd);
+  // Asked once here rather than of the socket per datagram; with port 0 the
+  // kernel chose it.
+  socklen_t length = sizeof local;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    ::close(fd);
+    return false;
+  }
+  local_port_ = ntohs(local.sin_port);
   fd_ = fd;
   notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &UdpReceiver::DataAvailable);
@@ -63,15 +71,7 @@ void UdpReceiver::Close() {
   notifier_ = nullptr;
   ::close(fd_);
   fd_ = -1;
-}
-
-quint16 UdpReceiver::LocalPort() const {
-  sockaddr_in local{};
-  socklen_t length = sizeof local;
-  if (!IsOpen() || getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    return 0;
-  }
-  return ntohs(local.sin_port);
+  local_port_ = 0;
 }
 
 bool UdpReceiver::Receive(Datagram& out) {

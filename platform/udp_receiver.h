@@ -31,7 +31,8 @@ class UdpReceiver : public QObject {
   bool Open(quint16 port);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
-  quint16 LocalPort() const;
+  // The port bound, 0 while closed.
+  quint16 LocalPort() const { return local_port_; }
 
   // Receives one datagram. False when nothing was pending, the receive failed,
   // or the datagram was longer than kDatagramCapacity (then it is discarded).
@@ -47,5 +48,6 @@ class UdpReceiver : public QObject {
 
  private:
   int fd_ = -1;
+  quint16 local_port_ = 0;
   QSocketNotifier* notifier_ = nullptr;
 };

@@ -32,8 +32,6 @@ bool NextField(std::string_view& rest, std::string_view& field) {
   return true;
 }
 
-}  // namespace
-
 void AppendEscapedSessionText(std::string& out, std::string_view bytes) {
   // Plain runs are copied whole: a record holds few bytes that need escaping.
   const auto plain = [](char c) {
@@ -69,6 +67,8 @@ void AppendEscapedSessionText(std::string& out, std::string_view bytes) {
     from = end + 1;
   }
 }
+
+}  // namespace
 
 std::string EscapeSessionText(std::string_view bytes) {
   std::string text;

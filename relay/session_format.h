@@ -27,7 +27,6 @@ struct SessionEntry {
 };
 
 std::string EscapeSessionText(std::string_view bytes);
-void AppendEscapedSessionText(std::string& out, std::string_view bytes);
 
 // False, with `error` set, on a backslash that starts no known escape.
 bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string& error);
