@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "relay/printable.h"
+
 namespace {
 
 constexpr const char* kProgram = "orvane-commentator";
@@ -42,11 +44,20 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
       line.version = true;
       continue;
     }
+    if (name == "--allow-plain-password") {
+      if (value) {
+        error = "--allow-plain-password takes no value";
+        return std::nullopt;
+      }
+      line.broker.allow_plain_password = true;
+      broker_option_given = true;
+      continue;
+    }
     const bool takes_value = name == "--scale" || name == "--screen" || name == "--record" ||
                              name == "--publish" || name == "--subscribe" ||
                              relay::IsBrokerOption(name);
     if (!takes_value) {
-      error = "unknown option '" + name + "' (see --help)";
+      error = "unknown option '" + relay::Printable(name) + "' (see --help)";
       return std::nullopt;
     }
     if (!value) {
@@ -59,7 +70,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     if (name == "--scale") {
       double scale = 1;
       if (!ParseScale(*value, scale)) {
-        error = "--scale takes a number from 0.5 to 4, not '" + *value + "'";
+        error = "--scale takes a number from 0.5 to 4, not '" + relay::Printable(*value) + "'";
         return std::nullopt;
       }
       line.scale = scale;
@@ -98,11 +109,19 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     }
   }
   if (broker_option_given && !line.broker_role) {
-    error = "--topic, --cafile and --password-file go with --publish or --subscribe";
+    error =
+        "--topic, --cafile, --password-file and --allow-plain-password go with --publish or "
+        "--subscribe";
     return std::nullopt;
   }
   if (line.broker_role) {
     if (std::string problem = relay::BrokerOptionsProblem(line.broker); !problem.empty()) {
+      error = problem;
+      return std::nullopt;
+    }
+    // Read now, so a file that cannot be used ends the start before any
+    // window opens; the broker link reads it again when it connects.
+    if (std::string problem = relay::PasswordFileProblem(line.broker); !problem.empty()) {
       error = problem;
       return std::nullopt;
     }
@@ -129,7 +148,11 @@ Options:
   --subscribe BROKER   show the feed a venue relays through an MQTT broker
   --topic T            the broker topic (default orvane/feed)
   --cafile FILE        mqtts: the certificate authority of the broker
-  --password-file FILE the broker password, on the file's first line
+  --password-file FILE the broker password, on the file's first line; the
+                       file must be for its owner alone (chmod 600)
+  --allow-plain-password
+                       let --password-file go with mqtt://, where the
+                       password crosses the network in clear
   -h, --help           show this help and end
       --version        show the version and end
 

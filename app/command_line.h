@@ -23,6 +23,7 @@ inline constexpr double kMaxScale = 4.0;
 
 // The options in `arguments` (the program's name not included). On a bad
 // option or value, `error` says why in one line and nothing is returned.
+// A --password-file is read here too: one that cannot be used is a bad value.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
                                             std::string& error);
 

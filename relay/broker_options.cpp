@@ -1,12 +1,17 @@
 #include "relay/broker_options.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <optional>
+
+#include "relay/printable.h"
 
 namespace relay {
 
@@ -32,7 +37,7 @@ std::string BrokerOptions::Url() const {
 bool ParseBrokerUrl(std::string_view url, BrokerOptions& options, std::string& error) {
   // Built by appending: GCC 12 sees a false overlap in "\"" + url + "\"".
   std::string shown = "\"";
-  shown += url;
+  shown += Printable(url);
   shown += '"';
   std::string_view rest = url;
   bool tls = false;
@@ -121,7 +126,7 @@ bool IsBrokerOption(std::string_view name) {
 
 std::string SetBrokerOption(BrokerOptions& options, std::string_view name,
                             const std::string& value) {
-  const std::string bad = "bad value for " + std::string(name) + ": \"" + value + "\"";
+  const std::string bad = "bad value for " + std::string(name) + ": \"" + Printable(value) + "\"";
   if (name == "--topic") {
     // The snapshot goes to TOPIC/state, so the topic itself names no level
     // pattern and does not end in "/".
@@ -146,24 +151,88 @@ std::string BrokerOptionsProblem(const BrokerOptions& options) {
   if (!options.password_file.empty() && options.user.empty()) {
     return "--password-file needs a user name in BROKER (mqtt://USER@HOST)";
   }
+  if (options.allow_plain_password && options.password_file.empty()) {
+    return "--allow-plain-password goes with --password-file";
+  }
+  if (!options.password_file.empty() && !options.tls && !options.allow_plain_password) {
+    return "--password-file with mqtt:// sends the password in clear: use mqtts://, or give "
+           "--allow-plain-password";
+  }
   return {};
 }
 
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot read password file " + path + ": " + std::strerror(errno);
+  password.clear();
+  const std::string shown = Printable(path);
+  // Without O_NONBLOCK a FIFO with no writer would hold the open for ever.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = "cannot read password file " + shown + ": " + std::strerror(errno);
     return false;
   }
-  std::getline(file, password);
-  if (file.bad()) {
-    error = "cannot read password file " + path;
+  struct stat status {};
+  std::string problem;
+  if (fstat(fd, &status) != 0) {
+    problem = "cannot read password file " + shown + ": " + std::strerror(errno);
+  } else if (!S_ISREG(status.st_mode)) {
+    problem = "password file " + shown + " is not a regular file";
+  } else if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    problem = "password file " + shown + " is readable by others: chmod 600 " + shown;
+  } else if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    problem = "password file " + shown + " is writable by others: chmod 600 " + shown;
+  }
+  // Up to the first line end, and one byte past the limit to see a longer line.
+  std::string text;
+  while (problem.empty() && text.size() <= kMaxPasswordBytes &&
+         text.find('\n') == std::string::npos) {
+    char buffer[1024];
+    const std::size_t want = std::min(sizeof buffer, kMaxPasswordBytes + 1 - text.size());
+    const ssize_t got = read(fd, buffer, want);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      problem = "cannot read password file " + shown + ": " + std::strerror(errno);
+    } else if (got == 0) {
+      break;
+    } else {
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  close(fd);
+  std::string line = text.substr(0, text.find('\n'));
+  if (line.ends_with('\r')) {
+    line.pop_back();
+  }
+  if (problem.empty()) {
+    if (line.size() > kMaxPasswordBytes) {
+      problem = "password file " + shown + ": its first line is longer than " +
+                std::to_string(kMaxPasswordBytes) + " bytes";
+    } else if (line.empty()) {
+      problem = "password file " + shown + ": its first line is empty";
+    } else if (line.find('\0') != std::string::npos) {
+      problem = "password file " + shown + ": its first line holds a zero byte";
+    }
+  }
+  std::fill(text.begin(), text.end(), '\0');
+  if (!problem.empty()) {
+    std::fill(line.begin(), line.end(), '\0');
+    error = std::move(problem);
     return false;
   }
-  if (password.ends_with('\r')) {
-    password.pop_back();
-  }
+  password = std::move(line);
   return true;
+}
+
+std::string PasswordFileProblem(const BrokerOptions& options) {
+  if (options.password_file.empty()) {
+    return {};
+  }
+  std::string password;
+  std::string error;
+  ReadPasswordFile(options.password_file, password, error);
+  std::fill(password.begin(), password.end(), '\0');
+  return error;
 }
 
 }  // namespace relay

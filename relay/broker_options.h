@@ -14,6 +14,8 @@ inline constexpr std::string_view kDefaultTopic = "orvane/feed";
 // A minute of a 1,000 records a second feed. libmosquitto numbers the
 // messages it holds with 16 bits, so the queue stays below 65,535.
 inline constexpr std::size_t kDefaultQueueLimit = 60'000;
+// The longest first line a password file may have.
+inline constexpr std::size_t kMaxPasswordBytes = 4096;
 
 struct BrokerOptions {
   bool tls = false;  // mqtts://
@@ -23,6 +25,9 @@ struct BrokerOptions {
   std::string topic{kDefaultTopic};
   std::string cafile;         // mqtts: the CA of the broker's certificate; empty: the system's
   std::string password_file;  // its first line is the password
+  // A password may cross the network in clear (mqtt://); without it a
+  // password file goes only with mqtts://.
+  bool allow_plain_password = false;
   std::size_t queue_limit = kDefaultQueueLimit;
 
   // "mqtts://alice@broker.example:8883", never with a password.
@@ -40,10 +45,20 @@ std::string SetBrokerOption(BrokerOptions& options, std::string_view name,
                             const std::string& value);
 
 // What makes options that parsed one by one unusable together: a CA file
-// without TLS, a password without a user name. Empty when nothing does.
+// without TLS, a password without a user name, a password over mqtt://
+// without allow_plain_password. Empty when nothing does.
 std::string BrokerOptionsProblem(const BrokerOptions& options);
 
-// The first line of `path`, without its line end.
+// The first line of `path`, without its line end. Refused, with `error`
+// set in one line: a file that is missing or unreadable, that is not a
+// regular file (a FIFO or a device is never waited on), that its owner's
+// group or others may read or write (as ssh does with keys), whose first
+// line is empty, holds a zero byte or is longer than kMaxPasswordBytes.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error);
+
+// Why the options' password file cannot be used (see ReadPasswordFile);
+// empty when there is none or it can. Command lines ask it before anything
+// starts, so a bad file ends the start like any other bad value.
+std::string PasswordFileProblem(const BrokerOptions& options);
 
 }  // namespace relay

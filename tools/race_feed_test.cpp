@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "relay/session_format.h"
+#include "tests/relay/password_file_cases.h"
 #include "tools/race_feed/demo.h"
 #include "tools/race_feed/options.h"
 #include "tools/race_feed/records.h"
@@ -209,6 +210,7 @@ TEST(RaceFeedArguments, UsageErrorsExitWithTwoAndOneLine) {
 }
 
 TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
+  const PasswordFiles files;
   const ParseResult flood =
       ParseArguments({"--port=29104", "flood", "--rate", "0", "--count", "50", "--family=tt",
                       "--host", "localhost", "--source", "127.0.0.2", "--broadcast", "--quiet"});
@@ -236,9 +238,10 @@ TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
   ASSERT_TRUE(send.options) << send.error;
   EXPECT_EQ(send.options->text, "--odd");
 
-  const ParseResult subscribe = ParseArguments(
-      {"--ports=39105,39104", "subscribe", "mqtts://alice@broker.example:9883", "--host",
-       "10.0.0.9", "--topic", "venue/track", "--cafile", "ca.crt", "--password-file", "pw"});
+  const ParseResult subscribe =
+      ParseArguments({"--ports=39105,39104", "subscribe", "mqtts://alice@broker.example:9883",
+                      "--host", "10.0.0.9", "--topic", "venue/track", "--cafile", "ca.crt",
+                      "--password-file", files.Path("private")});
   ASSERT_TRUE(subscribe.options) << subscribe.error;
   EXPECT_EQ(subscribe.options->command, Command::kSubscribe);
   EXPECT_EQ(subscribe.options->ports, (std::array<int, 2>{39105, 39104}));
@@ -246,13 +249,50 @@ TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
   EXPECT_EQ(subscribe.options->broker.Url(), "mqtts://alice@broker.example:9883");
   EXPECT_EQ(subscribe.options->broker.topic, "venue/track");
   EXPECT_EQ(subscribe.options->broker.cafile, "ca.crt");
-  EXPECT_EQ(subscribe.options->broker.password_file, "pw");
+  EXPECT_EQ(subscribe.options->broker.password_file, files.Path("private"));
 
   const ParseResult publish = ParseArguments({"publish", "mqtt://broker.example"});
   ASSERT_TRUE(publish.options) << publish.error;
   EXPECT_EQ(publish.options->ports, (std::array<int, 2>{29105, 29104}));
   EXPECT_EQ(publish.options->broker.topic, "orvane/feed");
   EXPECT_EQ(publish.options->broker.port, 1883);
+}
+
+// Every kind of password file, for both broker commands: one that cannot
+// be used is a usage error (status 2, one line), found at once, before any
+// port or connection is opened.
+TEST(RaceFeedArguments, PasswordFiles) {
+  const PasswordFiles files;
+  for (const std::string command : {"publish", "subscribe"}) {
+    for (const PasswordFileCase& c : PasswordFileCases(files)) {
+      std::vector<std::string> args = {command, c.broker};
+      if (!c.file.empty()) {
+        args.insert(args.end(), {"--password-file", c.file});
+      }
+      if (c.allow_plain) {
+        args.push_back("--allow-plain-password");
+      }
+      const std::string what = command + ", " + c.what;
+      const auto start = std::chrono::steady_clock::now();
+      const ParseResult result = ParseArguments(args);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << what;
+      if (c.error.empty()) {
+        ASSERT_TRUE(result.options) << what << ": " << result.error;
+        EXPECT_EQ(result.options->broker.allow_plain_password, c.allow_plain) << what;
+      } else {
+        EXPECT_FALSE(result.options) << what;
+        EXPECT_NE(result.error.find(c.error), std::string::npos) << what << ": " << result.error;
+      }
+    }
+    const Outcome missing =
+        RunMain({command, "mqtts://venue@127.0.0.1:1", "--password-file", files.Path("missing")});
+    EXPECT_EQ(missing.status, kExitUsage) << missing.err;
+    EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1) << missing.err;
+  }
+  EXPECT_EQ(ParseArguments({"send", "x", "--allow-plain-password"}).error,
+            "--allow-plain-password does nothing for send (only for publish and subscribe)");
+  // Arguments are echoed with their control bytes escaped.
+  EXPECT_EQ(ParseArguments({"demo", "\x1b[2J"}).error, "unexpected argument \\x1b[2J");
 }
 
 TEST(RaceFeedArguments, HelpAndVersionPrintAndSucceed) {

@@ -2,7 +2,18 @@
 // every bad value.
 #include "app/command_line.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/relay/password_file_cases.h"
 
 namespace {
 
@@ -17,11 +28,12 @@ TEST(CommandLine, NoOptionsChangeNothing) {
 }
 
 TEST(CommandLine, EachOptionAndItsValue) {
+  const PasswordFiles files;
   std::string error;
   const std::optional<CommandLine> line =
       ParseCommandLine({"--scale", "1.5", "--screen=HDMI-1", "--record", "evening.txt",
                         "--subscribe", "mqtts://studio@broker.example", "--topic", "venue/feed",
-                        "--cafile", "ca.pem", "--password-file", "secret"},
+                        "--cafile", "ca.pem", "--password-file", files.Path("private")},
                        error);
   ASSERT_TRUE(line) << error;
   EXPECT_DOUBLE_EQ(*line->scale, 1.5);
@@ -34,7 +46,7 @@ TEST(CommandLine, EachOptionAndItsValue) {
   EXPECT_EQ(line->broker.port, 8883);
   EXPECT_EQ(line->broker.topic, "venue/feed");
   EXPECT_EQ(line->broker.cafile, "ca.pem");
-  EXPECT_EQ(line->broker.password_file, "secret");
+  EXPECT_EQ(line->broker.password_file, files.Path("private"));
 
   ASSERT_TRUE(ParseCommandLine({"--help"}, error)->help);
   ASSERT_TRUE(ParseCommandLine({"-h"}, error)->help);
@@ -69,11 +81,101 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"--screen="}, "--screen takes a monitor's name or number"},
         BadCase{{"--record", ""}, "--record takes a file name"},
         BadCase{{"--topic", "t"},
-                "--topic, --cafile and --password-file go with --publish or --subscribe"},
+                "--topic, --cafile, --password-file and --allow-plain-password go with "
+                "--publish or --subscribe"},
+        BadCase{{"--allow-plain-password"},
+                "--topic, --cafile, --password-file and --allow-plain-password go with "
+                "--publish or --subscribe"},
+        BadCase{{"--allow-plain-password=yes"}, "--allow-plain-password takes no value"},
+        // What is echoed cannot drive the terminal.
+        BadCase{{"--\x1b]0;owned\a"}, "unknown option '--\\x1b]0;owned\\x07' (see --help)"},
+        BadCase{{"--scale",
+                 "\x9b"
+                 "2J"},
+                "--scale takes a number from 0.5 to 4, not '\\x9b2J'"},
         BadCase{{"--publish", "mqtt://a", "--subscribe", "mqtt://a"},
                 "--publish and --subscribe cannot be used together"},
         BadCase{{"--publish", "tcp://a"},
                 "--publish: bad broker \"tcp://a\" (mqtt://[USER@]HOST[:PORT] or mqtts://...)"}));
+
+// Every kind of password file, as the screen's command line sees it: a
+// file that cannot be used is a bad value like any other, found at once.
+TEST(CommandLine, PasswordFiles) {
+  const PasswordFiles files;
+  for (const PasswordFileCase& c : PasswordFileCases(files)) {
+    Args arguments = {"--subscribe", c.broker};
+    if (!c.file.empty()) {
+      arguments.insert(arguments.end(), {"--password-file", c.file});
+    }
+    if (c.allow_plain) {
+      arguments.push_back("--allow-plain-password");
+    }
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<CommandLine> line = ParseCommandLine(arguments, error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.what;
+    if (c.error.empty()) {
+      ASSERT_TRUE(line) << c.what << ": " << error;
+      EXPECT_EQ(line->broker.password_file, c.file) << c.what;
+      EXPECT_EQ(line->broker.allow_plain_password, c.allow_plain) << c.what;
+    } else {
+      EXPECT_FALSE(line) << c.what;
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+    }
+  }
+}
+
+// The program itself: a password file it cannot use ends the start with
+// status 2 and one line, before it looks for a display, let alone opens a
+// window (with no display, a start that got further would end with 1).
+TEST(CommandLine, UnusablePasswordFileEndsTheStartWithTwo) {
+  const PasswordFiles files;
+  for (const std::string& file : {files.Path("missing"), files.Path("shared")}) {
+    int pipe_fds[2];
+    ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      dup2(pipe_fds[1], STDERR_FILENO);
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+      unsetenv("QT_QPA_PLATFORM");
+      execl(ORVANE_COMMENTATOR, ORVANE_COMMENTATOR, "--subscribe", "mqtts://studio@127.0.0.1",
+            "--password-file", file.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipe_fds[1]);
+    std::string err;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd readable{pipe_fds[0], POLLIN, 0};
+      if (poll(&readable, 1, 100) <= 0) {
+        continue;
+      }
+      char buffer[512];
+      const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+      if (got <= 0) {
+        break;
+      }
+      err.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipe_fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << file << ": still running after 10 s";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << file << ": " << err;
+    EXPECT_EQ(err.rfind("orvane-commentator: ", 0), 0u) << err;
+    EXPECT_NE(err.find("password file " + file), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+  }
+}
 
 TEST(CommandLine, HelpAndVersionTexts) {
   EXPECT_NE(UsageText().find("--scale F"), std::string::npos);

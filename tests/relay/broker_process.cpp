@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +81,7 @@ std::string BrokerProcess::PasswordFile(const std::string& password) const {
   static int count = 0;
   const std::string path = dir_ + "/password-" + std::to_string(++count);
   std::ofstream(path) << password << '\n';
+  chmod(path.c_str(), 0600);  // the relay refuses a password file others can read
   return path;
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "relay/printable.h"
+
 namespace race_feed {
 
 namespace {
@@ -52,7 +54,11 @@ Options:
   --cafile FILE    mqtts: the CA certificate that signed the broker's
                    (default: the system's CAs)
   --password-file FILE
-                   the password for BROKER's USER, on the file's first line
+                   the password for BROKER's USER, on the file's first line;
+                   the file must be for its owner alone (chmod 600)
+  --allow-plain-password
+                   let --password-file go with mqtt://, where the password
+                   crosses the network in clear
   --quiet          no progress bar or connection messages
   --help           this text
   --version        race-feed's version
@@ -90,6 +96,7 @@ const std::vector<OptionUse>& OptionUses() {
       {"--topic", true, {kPublish, kSubscribe}},
       {"--cafile", true, {kPublish, kSubscribe}},
       {"--password-file", true, {kPublish, kSubscribe}},
+      {"--allow-plain-password", false, {kPublish, kSubscribe}},
       // A single send finishes before a progress bar would show.
       {"--quiet", false, {kDemo, kReplay, kFlood, kPublish, kSubscribe}},
   };
@@ -156,7 +163,8 @@ std::optional<int> ParsePort(std::string_view text) {
 
 // Stores one option's value; an error message when it is not acceptable.
 std::string SetValue(Options& options, std::string_view name, const std::string& value) {
-  const std::string bad = "bad value for " + std::string(name) + ": \"" + value + "\"";
+  const std::string bad =
+      "bad value for " + std::string(name) + ": \"" + relay::Printable(value) + "\"";
   if (name == "--host" || name == "--source") {
     if (value.empty()) {
       return bad;
@@ -271,14 +279,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     }
     const OptionUse* use = FindOption(name);
     if (use == nullptr) {
-      return Failure("unknown option " + name);
+      return Failure("unknown option " + relay::Printable(name));
     }
     given.push_back(use);
     if (!use->takes_value) {
       if (value) {
         return Failure(name + " takes no value");
       }
-      (name == "--broadcast" ? options.broadcast : options.quiet) = true;
+      if (name == "--allow-plain-password") {
+        options.broker.allow_plain_password = true;
+      } else {
+        (name == "--broadcast" ? options.broadcast : options.quiet) = true;
+      }
       continue;
     }
     if (!value) {
@@ -331,10 +343,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       }
     }
   } else {
-    return Failure("unknown command " + command);
+    return Failure("unknown command " + relay::Printable(command));
   }
   if (positional.size() > wanted) {
-    return Failure("unexpected argument " + positional[wanted]);
+    return Failure("unexpected argument " + relay::Printable(positional[wanted]));
   }
   for (const OptionUse* use : given) {
     if (std::find(use->commands.begin(), use->commands.end(), options.command) ==
@@ -344,6 +356,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     }
   }
   if (std::string problem = relay::BrokerOptionsProblem(options.broker); !problem.empty()) {
+    return Failure(std::move(problem));
+  }
+  // Read now, so a file that cannot be used is a usage error (status 2)
+  // before any port or connection is opened.
+  if (std::string problem = relay::PasswordFileProblem(options.broker); !problem.empty()) {
     return Failure(std::move(problem));
   }
   return {options, {}};

@@ -1,5 +1,6 @@
-// The command line of race-feed: a pure parse into Options, so every
-// argument error can be tested without a socket or a clock.
+// The command line of race-feed: a parse into Options, so every argument
+// error can be tested without a socket or a clock. The one file it opens is
+// a --password-file, so one that cannot be used is a usage error too.
 #pragma once
 
 #include <array>
