@@ -2,10 +2,12 @@
 // ACL file), run by a real mosquitto: the venue's user publishes and the
 // readers receive; whatever a reader publishes on the relay's topics never
 // reaches anyone. The files are used as shipped, with only the port, the
-// paths and the commented anonymous choice put in.
+// paths and the commented anonymous choice put in, and included from a main
+// file like Debian's.
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -191,20 +193,25 @@ class BrokerAclTest : public ::testing::Test {
          "\npassword_file " + dir + "/passwords\n"},
         {"\nacl_file /etc/mosquitto/orvane.acl\n",
          "\nacl_file " ORVANE_SOURCE_DIR "/docs/mosquitto-venue.acl\n"},
-        {"\npersistence_location /var/lib/mosquitto/\n", "\npersistence_location " + dir + "/\n"},
         {"\nallow_anonymous false\n",
          anonymous ? "\nallow_anonymous true\n" : "\nallow_anonymous false\n"},
     };
     for (const auto& [from, to] : puts) {
       ASSERT_TRUE(Put(config, from, to)) << "docs/mosquitto-venue.conf has no \"" << from << "\"";
     }
-    // As whoever runs the test: a broker started by root would change to
-    // the user "mosquitto", who cannot read the test's directory.
+    // Installed as Debian installs it: in conf.d, beside the main file's
+    // own lines. Run as whoever runs the test: a broker started by root
+    // would change to the user "mosquitto", who cannot read the test's
+    // directory.
+    ASSERT_EQ(mkdir((dir + "/conf.d").c_str(), 0700), 0);
+    std::ofstream(dir + "/conf.d/orvane.conf") << config;
     const passwd* user = getpwuid(geteuid());
     // BrokerProcess::Start runs the configuration in this file.
     std::ofstream(dir + "/mosquitto.conf")
         << "user " << (user != nullptr ? user->pw_name : "root") << "\n"
-        << config;
+        << "persistence true\n"
+        << "persistence_location " << dir << "/\n"
+        << "include_dir " << dir << "/conf.d\n";
     ASSERT_TRUE(broker_->Start()) << broker_->Error();
   }
 
