@@ -16,8 +16,10 @@ struct UdpSocketEntry {
 
 // The sockets in one table (the text of /proc/net/udp, or of udp6 when
 // `ipv6`) bound to `port` on an address a receiver on 0.0.0.0 shares: any
-// IPv4 address, and the IPv6 any address or a v4-mapped one. Lines that do
-// not parse are passed over.
+// IPv4 address, and the IPv6 any address or a v4-mapped one. (The table
+// does not tell whether a socket on the IPv6 any address takes IPv4 too, as
+// it does unless set IPv6-only: it counts.) Lines that do not parse are
+// passed over.
 std::vector<UdpSocketEntry> SocketsSharingPort(const QByteArray& table, bool ipv6, quint16 port);
 
 // The same, read from both tables of this network namespace.

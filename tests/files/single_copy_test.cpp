@@ -209,7 +209,7 @@ TEST(PortClaim, OfTwoClaimsTakenAtOnceExactlyOneHolds) {
   if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
     return;
   }
-  constexpr int kRounds = 20;
+  constexpr int kRounds = 40;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     std::unique_ptr<PortClaim> claims[2];
@@ -511,6 +511,64 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
   Stop(next, SIGTERM);
   EXPECT_EQ(next.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(next.exitCode(), 0);
+}
+
+// Two copies started in the same moment, by two users: one serves the ports
+// alone and the other ends with the message.
+TEST(OneCopyPerMachine, OfTwoCopiesStartedAtOnceByTwoUsersExactlyOneServes) {
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  const passwd* nobody = ::getpwnam("nobody");
+  if (nobody == nullptr || !InsideAsRealRoot()) {
+    SkipFromInside("only real root can start a copy as another user");
+  }
+  const Program program;
+  ASSERT_TRUE(program.Ready());
+  const Account accounts[2] = {{}, {nobody->pw_uid, nobody->pw_gid}};
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::unique_ptr<QTemporaryDir> directories[2][2];
+    QProcess copies[2];
+    for (int copy = 0; copy < 2; ++copy) {
+      const Account account = accounts[copy];
+      directories[copy][0] = DirectoryFor(account);
+      directories[copy][1] = DirectoryFor(account);
+      program.Start(
+          copies[copy], directories[copy][0]->path(), directories[copy][1]->path(), [account] {
+            if (account.uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 ||
+                                     ::setuid(account.uid) != 0)) {
+              ::_exit(126);
+            }
+          });
+    }
+    QByteArray said[2];
+    int refused = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          for (int copy = 0; copy < 2; ++copy) {
+            copies[copy].waitForReadyRead(5);
+            said[copy] += copies[copy].readAll();
+            if (said[copy].contains("is already in use by")) {
+              refused = copy;
+            }
+          }
+          return refused >= 0;
+        },
+        20000))
+        << said[0].toStdString() << said[1].toStdString();
+    const QProcess& serving = copies[1 - refused];
+    EXPECT_TRUE(WaitFor([&] { return ServesBothPorts(serving.processId()); }, 20000));
+    EXPECT_EQ(copies[refused].state(), QProcess::Running) << "its message box is up";
+    for (const std::string& socket : SocketsOf(copies[refused].processId())) {
+      EXPECT_EQ(UdpSocketsOn(kRealPorts.first).count(socket), 0u);
+      EXPECT_EQ(UdpSocketsOn(kRealPorts.second).count(socket), 0u);
+    }
+    for (QProcess& copy : copies) {
+      Stop(copy, SIGKILL);
+    }
+  }
 }
 
 // A program that holds a port without address reuse is none of ours: the
