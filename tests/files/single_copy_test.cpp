@@ -1,5 +1,6 @@
-// One copy per machine, and a settings file that survives the end of the
-// program whatever happens to the save. The tests that start the real
+// One copy per machine, the refused copy's message and the termination
+// signals, and a settings file that survives the end of the program
+// whatever happens to the save. The tests that start the real
 // program do it in a private network namespace: there it binds the real
 // ports without meeting a screen or another test on this machine.
 #include "app/single_instance.h"
@@ -502,8 +503,11 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
     Stop(second, SIGKILL);
   }
 
-  // Killed, the first copy leaves no claim behind.
+  // Killed, the first copy leaves no claim behind; and a name anyone may bind,
+  // the one the claim of earlier versions used, stops nobody.
   Stop(first, SIGKILL);
+  const int squatter = BindOldClaimName();
+  ASSERT_GE(squatter, 0);
   QProcess next;
   program.Start(next, first_work->path(), first_runtime->path());
   EXPECT_TRUE(WaitFor([&] { return ServesBothPorts(next.processId()); }, 20000))
@@ -511,6 +515,7 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
   Stop(next, SIGTERM);
   EXPECT_EQ(next.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(next.exitCode(), 0);
+  ::close(squatter);
 }
 
 // Two copies started in the same moment, by two users: one serves the ports
