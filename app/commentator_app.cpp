@@ -176,12 +176,13 @@ int RunCommentator(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QuitOnTerminationSignals();
 
-  // Claimed before the ports are bound: a second copy must end without ever
-  // taking a datagram from the first.
+  // Claimed before the receivers bind: a second copy must end without ever
+  // taking a datagram from the first. The signals above already end it while
+  // its message waits.
   const ListenerPorts ports;
-  const PortClaim claim(ports);
+  PortClaim claim(ports);
   if (!claim.Held()) {
-    ReportError(AlreadyListeningMessage(ports, claim.Holder()));
+    ReportError(PortInUseMessage(claim.Holder()));
     return 1;
   }
   if (options->screen) {
@@ -200,9 +201,10 @@ int RunCommentator(int argc, char** argv) {
     }
   }
   commentator.ShowMainWindow();
+  claim.Release();  // showing the main window bound the receivers
   // Records from a broker are handled only once the main window shows.
   if (options->broker_role) {
     commentator.ConnectBroker(*options->broker_role, options->broker);
   }
-  return app.exec();
+  return RunEventLoop();
 }

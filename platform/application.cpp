@@ -19,12 +19,27 @@ ErrorSink& Sink() {
 }
 
 int g_signal_pipe[2] = {-1, -1};
+bool g_in_event_loop = false;
 
-void OnTerminationSignal(int) {
+void OnTerminationSignal(int signal_number) {
   const int saved = errno;
-  const char byte = 1;
+  const auto byte = static_cast<char>(signal_number);
   [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
   errno = saved;
+}
+
+// Any event loop sees the pipe, a message box's own among them.
+void OnTerminationRequest() {
+  char byte = 0;
+  if (::read(g_signal_pipe[0], &byte, 1) != 1) {
+    return;
+  }
+  if (g_in_event_loop) {
+    QApplication::quit();
+    return;
+  }
+  std::signal(byte, SIG_DFL);
+  std::raise(byte);
 }
 
 }  // namespace
@@ -40,7 +55,13 @@ void ReportError(const QString& message) {
   }
   // Also where a terminal or the session's journal keeps it.
   std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(message));
-  QMessageBox::critical(nullptr, QApplication::applicationName(), message);
+  // Raised above the screens' windows, which would hide it otherwise.
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  box.show();
+  box.raise();
+  box.activateWindow();
+  box.exec();
 }
 
 void ReportIoError(int error_number) {
@@ -66,11 +87,7 @@ void QuitOnTerminationSignals() {
     return;
   }
   auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, qApp);
-  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
-    QApplication::quit();
-  });
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, &OnTerminationRequest);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
@@ -81,4 +98,11 @@ void QuitOnTerminationSignals() {
   // Over a file-size limit a write then fails and is reported, instead of
   // the signal ending the program on the spot.
   std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int RunEventLoop() {
+  g_in_event_loop = true;
+  const int status = QApplication::exec();
+  g_in_event_loop = false;
+  return status;
 }

@@ -110,7 +110,7 @@ TEST(OrderlyEnd, ExitCloseBoxAndTerminationSignalsEachEndAndWriteTheSettings) {
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
     watchdog.start(5000);
-    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(RunEventLoop(), 0);
     watchdog.stop();
     EXPECT_TRUE(main.isVisible()) << "the main window is hidden last, by the end itself";
     fixture.End();

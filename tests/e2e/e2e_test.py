@@ -310,7 +310,7 @@ class StartAndEnd(unittest.TestCase):
                 if app is None or app.get_process_id() != second.pid:
                     continue
                 for frame in app:
-                    if frame is not None and Accessible.find_text(frame, "already listening"):
+                    if frame is not None and Accessible.find_text(frame, "already in use"):
                         return frame
             return None
 

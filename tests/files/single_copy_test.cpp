@@ -1,8 +1,10 @@
-// One copy per machine, and a settings file that survives the end of the
-// program whatever happens to the save. The tests that start the real
+// One copy per machine, the refused copy's message and the termination
+// signals, and a settings file that survives the end of the program
+// whatever happens to the save. The tests that start the real
 // program do it in a private network namespace: there it binds the real
 // ports without meeting a screen or another test on this machine.
 #include "app/single_instance.h"
+#include "platform/application.h"
 #include "private_namespace.h"
 #include "support/test_support.h"
 
@@ -10,7 +12,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <grp.h>
@@ -18,14 +22,19 @@
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,53 +44,254 @@ namespace {
 
 constexpr ListenerPorts kRealPorts{29105, 29104};
 
-// --- The claim, in this process ---------------------------------------------------
+// --- The kernel's tables --------------------------------------------------------
 
-// A pair no screen uses, and no other test process either.
-ListenerPorts PairOfThisProcess() {
-  const auto first = static_cast<quint16>(40000 + ::getpid() % 20000);
-  return {first, static_cast<quint16>(first + 1)};
+TEST(UdpPortTable, RowsOnThePortWhoseDatagramsAReceiverOnTheAnyAddressShares) {
+  const QByteArray v4 =
+      "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+      "timeout inode ref pointer drops\n"
+      "  1: 00000000:71B1 00000000:0000 07 00000000:00000000 00:00000000 00000000     0  0 101 2 "
+      "0000000000000000 0\n"
+      "  2: 0100007F:71B1 00000000:0000 07 00000000:00000000 00:00000000 00000000  1001  0 102 2 "
+      "0000000000000000 0\n"
+      "  3: 00000000:71B0 00000000:0000 07 00000000:00000000 00:00000000 00000000     0  0 103 2 "
+      "0000000000000000 0\n"
+      "  4: 00000000:71B1 00000000:0000 07 00000000:00000000 00:00000000 00000000     x  0 104 2\n"
+      "  5: 00000000:71B1\n"
+      "\x1b[2J: 00000000:71B1 00000000:0000 07 0 0 0 0 0 0\n";
+  const std::vector<std::pair<unsigned long long, uid_t>> v4_expected = {{101, 0}, {102, 1001}};
+  std::vector<std::pair<unsigned long long, uid_t>> got;
+  for (const UdpSocketEntry& entry : SocketsSharingPort(v4, false, 29105)) {
+    got.emplace_back(entry.inode, entry.uid);
+  }
+  EXPECT_EQ(got, v4_expected);
+
+  const QByteArray v6 =
+      "  sl  local_address                         remote_address                        st "
+      "tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode ref pointer drops\n"
+      // ::, ::ffff:127.0.0.1, ::1 and 2001:db8::1 as a little-endian kernel prints them.
+      "  1: 00000000000000000000000000000000:71B1 00000000000000000000000000000000:0000 07 "
+      "00000000:00000000 00:00000000 00000000  0  0 201 2 0 0\n"
+      "  2: 0000000000000000FFFF00000100007F:71B1 00000000000000000000000000000000:0000 07 "
+      "00000000:00000000 00:00000000 00000000  0  0 202 2 0 0\n"
+      "  3: 00000000000000000000000001000000:71B1 00000000000000000000000000000000:0000 07 "
+      "00000000:00000000 00:00000000 00000000  0  0 203 2 0 0\n"
+      "  4: B80D0120000000000000000001000000:71B1 00000000000000000000000000000000:0000 07 "
+      "00000000:00000000 00:00000000 00000000  0  0 204 2 0 0\n";
+  got.clear();
+  for (const UdpSocketEntry& entry : SocketsSharingPort(v6, true, 29105)) {
+    got.emplace_back(entry.inode, entry.uid);
+  }
+  const std::vector<std::pair<unsigned long long, uid_t>> v6_expected = {{201, 0}, {202, 0}};
+  EXPECT_EQ(got, v6_expected);
 }
+
+// --- The claim, in this process ---------------------------------------------------
 
 std::string UserName() {
   const passwd* entry = ::getpwuid(::geteuid());
   return entry != nullptr ? entry->pw_name : std::to_string(::geteuid());
 }
 
-TEST(PortClaim, HeldOncePerPairAndNamesItsHolder) {
-  const ListenerPorts ports = PairOfThisProcess();
-  {
-    const PortClaim first(ports);
-    ASSERT_TRUE(first.Held());
-    const PortClaim second(ports);
-    EXPECT_FALSE(second.Held());
-    EXPECT_EQ(second.Holder().pid, ::getpid());
-    EXPECT_EQ(second.Holder().program, "single_copy_test");
-    EXPECT_EQ(second.Holder().user, UserName());
-    // Each later copy learns it too: the holder hangs up on every caller.
-    for (int copy = 0; copy < 20; ++copy) {
-      Settle(1);
-      EXPECT_EQ(PortClaim(ports).Holder().pid, ::getpid()) << "copy " << copy;
-    }
-    const PortClaim other_pair({ports.second, ports.first});
-    EXPECT_TRUE(other_pair.Held());
+// A socket bound to `port` as another program would bind it; -1 on failure.
+int Bind(int family, const char* address, quint16 port, bool reuse) {
+  const int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  if (reuse) {
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   }
-  EXPECT_TRUE(PortClaim(ports).Held()) << "the claim outlived its holder";
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  if (family == AF_INET) {
+    auto& local = reinterpret_cast<sockaddr_in&>(storage);
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    ::inet_pton(AF_INET, address, &local.sin_addr);
+    length = sizeof local;
+  } else {
+    auto& local = reinterpret_cast<sockaddr_in6&>(storage);
+    local.sin6_family = AF_INET6;
+    local.sin6_port = htons(port);
+    ::inet_pton(AF_INET6, address, &local.sin6_addr);
+    length = sizeof local;
+  }
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&storage), length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
-TEST(PortClaim, MessageNamesThePortsAndWhatTheSystemTellsOfTheHolder) {
-  const QString end =
-      QStringLiteral("\nThis copy will end now; use the screen that is already running.");
-  EXPECT_EQ(AlreadyListeningMessage(kRealPorts, {4242, "orvane-commentator", "alice"}),
-            "Another commentator screen is already listening on UDP ports 29105 and 29104 "
-            "(orvane-commentator, process 4242, user alice)." +
-                end);
-  EXPECT_EQ(AlreadyListeningMessage(kRealPorts, {4242, "", "1001"}),
-            "Another commentator screen is already listening on UDP ports 29105 and 29104 "
-            "(process 4242, user 1001)." +
-                end);
-  EXPECT_EQ(AlreadyListeningMessage({7, 8}, {}),
-            "Another commentator screen is already listening on UDP ports 7 and 8." + end);
+// The name the claim of earlier versions bound: anyone could take it first.
+int BindOldClaimName() {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string name = "orvane-commentator/udp/29105+29104";
+  name.copy(address.sun_path + 1, sizeof address.sun_path - 1);
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::set<unsigned long long> InodesOn(quint16 port) {
+  std::set<unsigned long long> inodes;
+  for (const UdpSocketEntry& entry : SocketsSharingPort(port)) {
+    inodes.insert(entry.inode);
+  }
+  return inodes;
+}
+
+// Only a socket that would share a port's datagrams with our receivers
+// refuses a claim, and the claim names its port and its process. A refused
+// claim leaves no socket of its own on the ports.
+TEST(PortClaim, RefusedOnlyByASocketThatSharesAPortAndNamesIt) {
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  constexpr ListenerPorts ports = kRealPorts;
+  struct Row {
+    const char* holds;
+    std::function<int()> hold;
+    quint16 refused_on;  // 0: the claim holds
+  };
+  const Row rows[] = {
+      {"nothing", [] { return -2; }, 0},
+      {"the abstract name of the old claim", [] { return BindOldClaimName(); }, 0},
+      {"the first port without address reuse (our receiver stays closed)",
+       [] { return Bind(AF_INET, "0.0.0.0", 29105, false); }, 0},
+      {"the first port, any address, with reuse",
+       [] { return Bind(AF_INET, "0.0.0.0", 29105, true); }, 29105},
+      {"the first port on 127.0.0.1 with reuse",
+       [] { return Bind(AF_INET, "127.0.0.1", 29105, true); }, 29105},
+      {"the second port, dual-stack IPv6 any address, with reuse",
+       [] { return Bind(AF_INET6, "::", 29104, true); }, 29104},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.holds);
+    const int holder = row.hold();
+    ASSERT_NE(holder, -1);
+    const std::set<unsigned long long> first_before = InodesOn(ports.first);
+    const std::set<unsigned long long> second_before = InodesOn(ports.second);
+    {
+      PortClaim claim(ports);
+      EXPECT_EQ(claim.Held(), row.refused_on == 0);
+      if (!claim.Held()) {
+        EXPECT_EQ(claim.Holder().port, row.refused_on);
+        EXPECT_EQ(claim.Holder().owner.pid, ::getpid());
+        EXPECT_EQ(claim.Holder().owner.program, "single_copy_test");
+        EXPECT_EQ(claim.Holder().owner.user, UserName());
+        EXPECT_EQ(InodesOn(ports.first), first_before);
+        EXPECT_EQ(InodesOn(ports.second), second_before);
+      }
+      claim.Release();
+      EXPECT_EQ(InodesOn(ports.first), first_before);
+      EXPECT_EQ(InodesOn(ports.second), second_before);
+    }
+    if (holder >= 0) {
+      ::close(holder);
+    }
+  }
+
+  // Another claim holds the pair until it is released.
+  PortClaim first(ports);
+  ASSERT_TRUE(first.Held());
+  EXPECT_FALSE(PortClaim(ports).Held());
+  EXPECT_EQ(PortClaim(ports).Holder().owner.pid, ::getpid());
+  first.Release();
+  EXPECT_TRUE(PortClaim(ports).Held());
+}
+
+// Copies that claim in the same moment, whoever they are: exactly one holds.
+TEST(PortClaim, OfTwoClaimsTakenAtOnceExactlyOneHolds) {
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  constexpr int kRounds = 40;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::unique_ptr<PortClaim> claims[2];
+    std::atomic<int> ready = 0;
+    std::vector<std::thread> copies;
+    for (auto& claim : claims) {
+      copies.emplace_back([&claim, &ready] {
+        ++ready;
+        while (ready.load() < 2) {
+        }
+        claim = std::make_unique<PortClaim>(kRealPorts);
+      });
+    }
+    for (std::thread& copy : copies) {
+      copy.join();
+    }
+    EXPECT_NE(claims[0]->Held(), claims[1]->Held());
+    // The one that holds has exactly one socket on each port.
+    EXPECT_EQ(InodesOn(kRealPorts.first).size(), 1u);
+    EXPECT_EQ(InodesOn(kRealPorts.second).size(), 1u);
+  }
+}
+
+TEST(PortClaim, MessageNamesThePortAndWhatTheSystemTellsOfTheHolder) {
+  const QString end = QStringLiteral(
+      ", which would share the race data with this screen.\nThis copy will end now; use the "
+      "screen that is already running, or end that program first.");
+  EXPECT_EQ(
+      PortInUseMessage({29105, {4242, "orvane-commentator", "alice"}}),
+      "UDP port 29105 is already in use by orvane-commentator (process 4242, user alice)" + end);
+  EXPECT_EQ(PortInUseMessage({29104, {4242, "", "1001"}}),
+            "UDP port 29104 is already in use by a program (process 4242, user 1001)" + end);
+  EXPECT_EQ(PortInUseMessage({7, {0, "", "bob"}}),
+            "UDP port 7 is already in use by a program of user bob" + end);
+}
+
+// --- The error box and the termination signals, in this process ------------------
+
+// The box comes up in front of every window; a termination signal while it
+// is up inside the event loop closes it and ends the loop in order.
+TEST(ErrorBox, InFrontAndClosedByASignalDuringTheEventLoop) {
+  // In a child process of its own: the signal handling stays installed.
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  SetErrorSink({});
+  QuitOnTerminationSignals();
+  QWidget screen;
+  screen.setWindowFlag(Qt::WindowStaysOnTopHint);
+  screen.show();
+  bool box_in_front = false;
+  bool box_closed = false;
+  bool rescued = false;
+  QTimer look;
+  look.setSingleShot(true);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    const QWidget* box = QApplication::activeModalWidget();
+    box_in_front = box != nullptr && box->isVisible() && box->isActiveWindow() &&
+                   box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    ::kill(::getpid(), SIGTERM);
+  });
+  QTimer rescue;
+  rescue.setSingleShot(true);
+  QObject::connect(&rescue, &QTimer::timeout, [&] {
+    // Only when the signal failed to close the box.
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      rescued = true;
+      box->close();
+    }
+    QApplication::exit(3);
+  });
+  QTimer::singleShot(0, [&] {
+    look.start(100);
+    rescue.start(5000);
+    ReportError(QStringLiteral("a message"));
+    box_closed = true;
+  });
+  EXPECT_EQ(RunEventLoop(), 0);
+  EXPECT_TRUE(box_in_front);
+  EXPECT_TRUE(box_closed);
+  EXPECT_FALSE(rescued);
 }
 
 // --- The real program -------------------------------------------------------------
@@ -161,7 +371,7 @@ class Program {
 
   // `prepare` runs in the child just before the program: limits, another user.
   void Start(QProcess& process, const QString& work_dir, const QString& runtime_dir,
-             std::function<void()> prepare = {}) const {
+             std::function<void()> prepare = {}, const QStringList& arguments = {}) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_dir);
@@ -171,7 +381,7 @@ class Program {
     if (prepare) {
       process.setChildProcessModifier(std::move(prepare));
     }
-    process.start(binary_, {});
+    process.start(binary_, arguments);
   }
 
  private:
@@ -187,12 +397,30 @@ std::unique_ptr<QTemporaryDir> DirectoryFor(const Account& account) {
   return directory;
 }
 
-// Collects what the program writes until `text` appears.
-bool WaitForOutput(QProcess& process, QByteArray& seen, const QByteArray& text, int timeout_ms) {
+// Sends to the first port until the copy recording into `record` has taken
+// a datagram in: its receivers are bound, and its start-up over.
+bool ReceivesOnFirstPort(const QString& record) {
+  QFile file(record);
+  return WaitFor(
+      [&] {
+        SendDatagram(kRealPorts.first, "ready");
+        return (file.isOpen() || file.open(QIODevice::ReadOnly)) &&
+               (file.seek(0), file.readAll().contains("ready"));
+      },
+      20000);
+}
+
+// Collects what the program writes until `text` appears; `meanwhile` runs
+// about every millisecond.
+bool WaitForOutput(QProcess& process, QByteArray& seen, const QByteArray& text, int timeout_ms,
+                   const std::function<void()>& meanwhile = {}) {
   QElapsedTimer clock;
   clock.start();
   while (!seen.contains(text) && clock.elapsed() < timeout_ms) {
-    process.waitForReadyRead(50);
+    process.waitForReadyRead(meanwhile ? 1 : 50);
+    if (meanwhile) {
+      meanwhile();
+    }
     seen += process.readAll();
     if (process.state() == QProcess::NotRunning) {
       seen += process.readAll();
@@ -210,7 +438,8 @@ void Stop(QProcess& process, int signal_number) {
 }
 
 // Whoever starts the second copy and from wherever, it ends with the message
-// and never binds the ports; once the first is gone, the next copy starts.
+// and never binds the ports, not even for a moment; once the first is gone,
+// the next copy starts.
 TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
   if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
     return;
@@ -221,27 +450,31 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
   const auto first_work = DirectoryFor(root);
   const auto first_runtime = DirectoryFor(root);
   QProcess first;
-  program.Start(first, first_work->path(), first_runtime->path());
+  const QString record = QDir(first_work->path()).filePath(QStringLiteral("session.txt"));
+  program.Start(first, first_work->path(), first_runtime->path(), {},
+                {QStringLiteral("--record"), record});
   ASSERT_TRUE(first.waitForStarted());
-  ASSERT_TRUE(WaitFor([&] { return ServesBothPorts(first.processId()); }, 20000))
-      << first.readAll().toStdString();
+  ASSERT_TRUE(ReceivesOnFirstPort(record)) << first.readAll().toStdString();
+  ASSERT_TRUE(ServesBothPorts(first.processId()));
 
   struct Second {
     const char* who;
     Account account;
+    SocketOwner first_as_seen;  // another user may not see the first's process
   };
-  std::vector<Second> seconds = {{"the same user with another runtime directory", root}};
+  const SocketOwner first_in_full{static_cast<long>(first.processId()), "orvane-commentator",
+                                  "root"};
+  std::vector<Second> seconds = {
+      {"the same user with another runtime directory", root, first_in_full}};
   if (const passwd* nobody = ::getpwnam("nobody"); nobody != nullptr && InsideAsRealRoot()) {
-    seconds.push_back({"another user (nobody)", {nobody->pw_uid, nobody->pw_gid}});
+    seconds.push_back({"another user (nobody)", {nobody->pw_uid, nobody->pw_gid}, {0, "", "root"}});
   } else {
     std::printf("note: only real root can start a copy as another user; that case is left out\n");
   }
-  const QByteArray message =
-      AlreadyListeningMessage(kRealPorts,
-                              {static_cast<long>(first.processId()), "orvane-commentator", "root"})
-          .toLocal8Bit();
   for (const Second& second_copy : seconds) {
     SCOPED_TRACE(second_copy.who);
+    const QByteArray message =
+        PortInUseMessage({kRealPorts.first, second_copy.first_as_seen}).toLocal8Bit();
     const Account account = second_copy.account;
     const auto work = DirectoryFor(account);
     const auto runtime = DirectoryFor(account);
@@ -254,7 +487,11 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
     });
     ASSERT_TRUE(second.waitForStarted());
     QByteArray said;
-    EXPECT_TRUE(WaitForOutput(second, said, message, 20000)) << said.toStdString();
+    int looks = 0;
+    EXPECT_TRUE(WaitForOutput(second, said, message, 20000, [&] {
+      ++looks;
+      EXPECT_TRUE(ServesBothPorts(first.processId())) << "look " << looks;
+    })) << said.toStdString();
     // Still running, its message box open: the ports are the first copy's alone.
     EXPECT_EQ(second.state(), QProcess::Running);
     EXPECT_TRUE(ServesBothPorts(first.processId()));
@@ -266,8 +503,11 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
     Stop(second, SIGKILL);
   }
 
-  // Killed, the first copy leaves no claim behind.
+  // Killed, the first copy leaves no claim behind; and a name anyone may bind,
+  // the one the claim of earlier versions used, stops nobody.
   Stop(first, SIGKILL);
+  const int squatter = BindOldClaimName();
+  ASSERT_GE(squatter, 0);
   QProcess next;
   program.Start(next, first_work->path(), first_runtime->path());
   EXPECT_TRUE(WaitFor([&] { return ServesBothPorts(next.processId()); }, 20000))
@@ -275,6 +515,65 @@ TEST(OneCopyPerMachine, ASecondCopyFromAnotherUserOrSessionNeverBindsThePorts) {
   Stop(next, SIGTERM);
   EXPECT_EQ(next.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(next.exitCode(), 0);
+  ::close(squatter);
+}
+
+// Two copies started in the same moment, by two users: one serves the ports
+// alone and the other ends with the message.
+TEST(OneCopyPerMachine, OfTwoCopiesStartedAtOnceByTwoUsersExactlyOneServes) {
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  const passwd* nobody = ::getpwnam("nobody");
+  if (nobody == nullptr || !InsideAsRealRoot()) {
+    SkipFromInside("only real root can start a copy as another user");
+  }
+  const Program program;
+  ASSERT_TRUE(program.Ready());
+  const Account accounts[2] = {{}, {nobody->pw_uid, nobody->pw_gid}};
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::unique_ptr<QTemporaryDir> directories[2][2];
+    QProcess copies[2];
+    for (int copy = 0; copy < 2; ++copy) {
+      const Account account = accounts[copy];
+      directories[copy][0] = DirectoryFor(account);
+      directories[copy][1] = DirectoryFor(account);
+      program.Start(
+          copies[copy], directories[copy][0]->path(), directories[copy][1]->path(), [account] {
+            if (account.uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 ||
+                                     ::setuid(account.uid) != 0)) {
+              ::_exit(126);
+            }
+          });
+    }
+    QByteArray said[2];
+    int refused = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          for (int copy = 0; copy < 2; ++copy) {
+            copies[copy].waitForReadyRead(5);
+            said[copy] += copies[copy].readAll();
+            if (said[copy].contains("is already in use by")) {
+              refused = copy;
+            }
+          }
+          return refused >= 0;
+        },
+        20000))
+        << said[0].toStdString() << said[1].toStdString();
+    const QProcess& serving = copies[1 - refused];
+    EXPECT_TRUE(WaitFor([&] { return ServesBothPorts(serving.processId()); }, 20000));
+    EXPECT_EQ(copies[refused].state(), QProcess::Running) << "its message box is up";
+    for (const std::string& socket : SocketsOf(copies[refused].processId())) {
+      EXPECT_EQ(UdpSocketsOn(kRealPorts.first).count(socket), 0u);
+      EXPECT_EQ(UdpSocketsOn(kRealPorts.second).count(socket), 0u);
+    }
+    for (QProcess& copy : copies) {
+      Stop(copy, SIGKILL);
+    }
+  }
 }
 
 // A program that holds a port without address reuse is none of ours: the
@@ -307,6 +606,53 @@ TEST(OneCopyPerMachine, AForeignProgramOnAPortKeepsThePortClosedWithoutAWord) {
   EXPECT_EQ(screen.exitCode(), 0);
   EXPECT_FALSE(screen.readAll().contains("orvane-commentator:"));
   ::close(foreign);
+}
+
+// A program that shares a port (socat, dual-stack, with address reuse) is
+// named, and the copy with its message up ends at once on each termination
+// signal, by that signal.
+TEST(OneCopyPerMachine, ARefusedCopyNamesTheProgramAndEndsAtOnceOnASignal) {
+  if (!InsidePrivateNamespace({QStringLiteral("--net")})) {
+    return;
+  }
+  const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+  if (socat.isEmpty()) {
+    SkipFromInside("socat is missing");
+  }
+  QProcess holder;
+  holder.start(
+      socat, {QStringLiteral("-u"), QStringLiteral("UDP6-RECV:%1,reuseaddr").arg(kRealPorts.second),
+              QStringLiteral("/dev/null")});
+  ASSERT_TRUE(holder.waitForStarted());
+  ASSERT_TRUE(WaitFor([] { return !SocketsSharingPort(kRealPorts.second).empty(); }, 5000));
+  const QByteArray message =
+      PortInUseMessage(
+          {kRealPorts.second, {static_cast<long>(holder.processId()), "socat", UserName()}})
+          .toLocal8Bit();
+
+  const Program program;
+  ASSERT_TRUE(program.Ready());
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal_number));
+    const QTemporaryDir work;
+    const QTemporaryDir runtime;
+    QProcess screen;
+    program.Start(screen, work.path(), runtime.path());
+    ASSERT_TRUE(screen.waitForStarted());
+    QByteArray said;
+    ASSERT_TRUE(WaitForOutput(screen, said, message, 20000)) << said.toStdString();
+    EXPECT_TRUE(InodesOn(kRealPorts.first).empty());
+    ::kill(static_cast<pid_t>(screen.processId()), signal_number);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(screen.waitForFinished(5000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(screen.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(screen.exitCode(), signal_number);
+    Stop(screen, SIGKILL);
+  }
+  holder.kill();
+  holder.waitForFinished();
 }
 
 // --- The end of the program under a file-size limit -------------------------------
@@ -376,7 +722,10 @@ TEST(SettingsAtTheEnd, SigtermDuringAFloodUnderAFileSizeLimitKeepsTheFileIntact)
     EXPECT_TRUE(
         WaitForOutput(screen, said, "orvane-commentator: commentator.dat: File too large", 10000))
         << said.toStdString();
-    // Its message box waits for a click that never comes.
+    // Its message box is up; a second signal ends the program at once.
+    ::kill(static_cast<pid_t>(screen.processId()), SIGTERM);
+    EXPECT_TRUE(screen.waitForFinished(2000));
+    EXPECT_EQ(screen.exitStatus(), QProcess::CrashExit);
     Stop(screen, SIGKILL);
     QFile file(dir.filePath(QStringLiteral("commentator.dat")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
