@@ -14,7 +14,8 @@ BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev
                   libgtest-dev libbenchmark-dev libmosquitto-dev libxcb1-dev
 RUN_PACKAGES := fonts-dseg fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi mosquitto openssl \
-                 openbox x11-utils xdotool
+                 openbox x11-utils xdotool xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
+                 iproute2 util-linux
 PACKAGE_PACKAGES := dpkg-dev lintian desktop-file-utils appstream
 
 .PHONY: all build run test test-sanitize package deps-build deps-run deps-test deps-package clean

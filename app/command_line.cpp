@@ -139,8 +139,9 @@ working directory and shows every screen at its designed size.
 Options:
   --scale F            draw every window, font and grid F times larger
                        (0.5 to 4; 1.5 and 2 suit large screens)
-  --screen NAME|N      the monitor the full-screen event screens cover,
-                       by name or by number from 0 (default: the primary)
+  --screen NAME|N      the monitor the windows open on and the full-screen
+                       event screens cover, by name or by number from 0
+                       (default: the primary)
   --record FILE        keep every datagram taken in, in a session file for
                        race-feed replay; FILE must not exist yet
   --publish BROKER     relay what this screen receives through an MQTT

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
-#include <QScreen>
 
 namespace {
 
@@ -90,8 +89,9 @@ MainWindow::MainWindow(ListeningAddress& address)
 }
 
 void MainWindow::ShowCentred() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QRect desktop = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  // On the monitor the event screens use: those that do not cover it open
+  // centred over this window.
+  const QRect desktop = PrimaryScreenAvailableGeometry();
   frame_->SetOuterGeometry(QRect(CentredOver(desktop, kOuterSize), kOuterSize));
   show();
 }

@@ -70,8 +70,14 @@ void WindowFrame::Apply() {
   QMargins margins = FrameMargins(window_);
   applied_margins_ = margins;
   framed_ = !margins.isNull();
-  if (!framed_ && WindowManagerRunning()) {
-    margins = kFrameGuess;
+  if (framed_) {
+    last_frame_ = margins;
+  } else if (WindowManagerRunning()) {
+    // A window leaving full screen gets its frame back: the one it had is
+    // the right size at once. A guess asked for first could be the window
+    // manager's last word, and the toolkit does not ask again for a
+    // geometry it believes the window has.
+    margins = last_frame_.isNull() ? kFrameGuess : last_frame_;
   }
   const QSize client = outer_size_.shrunkBy(margins).expandedTo(QSize(0, 0));
   if (fixed_) {

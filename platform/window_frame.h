@@ -46,6 +46,8 @@ class WindowFrame : public QObject {
   // manager has framed the window since.
   QMargins applied_margins_;
   bool framed_ = false;
+  // The frame the window last had (none before it is first framed).
+  QMargins last_frame_;
   // A frame drawn where the client already stood sends the window no
   // event, and some window managers redraw the frame once more: after a
   // size or place is asked for, the frame is looked at for a while.

@@ -1,5 +1,8 @@
 #include "platform/windows.h"
 
+#include "platform/monitor_choice.h"
+#include "platform/x11.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -22,28 +25,41 @@ QPointer<QScreen>& ChosenScreen() {
   return screen;
 }
 
+const QScreen* EventScreenMonitor() {
+  return ChosenScreen().isNull() ? QGuiApplication::primaryScreen() : ChosenScreen().data();
+}
+
 }  // namespace
 
 QRect PrimaryScreenGeometry() {
-  const QScreen* screen =
-      ChosenScreen().isNull() ? QGuiApplication::primaryScreen() : ChosenScreen().data();
+  const QScreen* screen = EventScreenMonitor();
   return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect PrimaryScreenAvailableGeometry() {
+  const QScreen* screen = EventScreenMonitor();
+  return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 bool ChooseEventScreen(const QString& name_or_number, QString& error) {
   const QList<QScreen*> screens = QGuiApplication::screens();
-  bool is_number = false;
-  const int number = name_or_number.toInt(&is_number);
-  QStringList names;
-  for (int i = 0; i < screens.size(); ++i) {
-    if ((is_number && i == number) || (!is_number && screens[i]->name() == name_or_number)) {
-      ChosenScreen() = screens[i];
-      return true;
-    }
-    names << QStringLiteral("%1 (%2)").arg(i).arg(screens[i]->name());
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  // Windows open on the primary monitor's X screen; its monitors are its
+  // virtual siblings.
+  const QList<QScreen*> own = primary != nullptr ? primary->virtualSiblings() : screens;
+  QList<MonitorEntry> monitors;
+  bool all_own = true;
+  for (QScreen* screen : screens) {
+    monitors.append({screen->name(), own.contains(screen)});
+    all_own = all_own && own.contains(screen);
   }
-  error = QStringLiteral("no monitor '%1'; there are: %2").arg(name_or_number, names.join(", "));
-  return false;
+  const int chosen =
+      ChooseMonitor(monitors, name_or_number, all_own ? QString() : OtherXScreenDisplay(), error);
+  if (chosen < 0) {
+    return false;
+  }
+  ChosenScreen() = screens[chosen];
+  return true;
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {

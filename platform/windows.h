@@ -16,8 +16,11 @@ QPoint CentredOver(const QRect& over, QSize outer);
 // The whole area of the monitor that stands for "the primary screen" to
 // the event screens: the primary one, unless another was chosen.
 QRect PrimaryScreenGeometry();
+// Its area less panels and docks: where the main window opens.
+QRect PrimaryScreenAvailableGeometry();
 // Chooses that monitor by its name or its number from 0; false, with
-// `error` naming the monitors there are, when there is no such monitor.
+// `error` saying why, when there is no such monitor or it is on another X
+// screen (there a window would be sized for it and drawn on this one).
 bool ChooseEventScreen(const QString& name_or_number, QString& error);
 
 void SetBackground(QWidget* widget, const QColor& colour);

@@ -52,6 +52,21 @@ bool WindowManagerRunning() {
   return property != nullptr && xcb_get_property_value_length(property.get()) > 0;
 }
 
+QString OtherXScreenDisplay() {
+  xcb_connection_t* connection = Connection();
+  char* host = nullptr;
+  int display = 0;
+  int screen = 0;
+  if (connection == nullptr || xcb_setup_roots_length(xcb_get_setup(connection)) != 2 ||
+      xcb_parse_display(nullptr, &host, &display, &screen) == 0) {
+    return {};
+  }
+  const QString other =
+      QStringLiteral("%1:%2.%3").arg(QString::fromLocal8Bit(host)).arg(display).arg(1 - screen);
+  std::free(host);
+  return other;
+}
+
 void AllowMaximiseWithoutButtons(QWidget* window) {
   xcb_connection_t* connection = Connection();
   if (connection == nullptr) {

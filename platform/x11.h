@@ -3,9 +3,15 @@
 // window manager and the hints do nothing.
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 bool WindowManagerRunning();
+
+// The DISPLAY that reaches the other X screen of a display with two
+// (":1.1" when the program runs on ":1"); empty with one, or more than two.
+QString OtherXScreenDisplay();
 
 // Lets a window manager that honours Motif hints maximise the window (a
 // double click on its title bar) though the window asks for no title-bar

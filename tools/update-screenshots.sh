@@ -15,4 +15,7 @@ for state in live quiet ignoring; do
   convert "$build/e2e-artifacts/status-$state.png" -crop 500x18+418+56 +repage \
     "docs/status-$state.png"
 done
+# Two monitors side by side (needs root: Xorg and a network namespace).
+(cd "$build" && ctest -R e2e_monitors --output-on-failure)
+cp "$build/e2e-artifacts/monitors/two-monitors.png" docs/two-monitors.png
 echo "docs/ updated"

@@ -1,6 +1,9 @@
 // Two monitors (the offscreen platform, configured with two screens): the
-// monitor chosen for the event screens is the one they cover, and F11 shows
-// a screen full screen on the monitor it is on, then puts it back.
+// monitor chosen for the event screens is the one they cover and the one the
+// program's other windows open on, and F11 shows a screen full screen on the
+// monitor it is on, then puts it back. Which monitor a choice names, and why
+// one is refused, is a table.
+#include "platform/monitor_choice.h"
 #include "platform/window_frame.h"
 #include "platform/windows.h"
 #include "screens/scratch_screen.h"
@@ -17,6 +20,43 @@ namespace {
 const QRect kLeft(0, 0, 1024, 768);
 const QRect kRight(1024, 0, 1280, 1024);
 
+TEST(Monitors, AChoiceNamesOneMonitorOfTheProgramsOwnXScreen) {
+  const QList<MonitorEntry> side_by_side = {{"DUMMY0", true}, {"DUMMY1", true}};
+  // A display with two X screens, as the toolkit lists them on ":1".
+  const QList<MonitorEntry> two_x_screens = {{"screen", true}, {"screen", false}};
+  const struct {
+    QList<MonitorEntry> monitors;
+    const char* choice;
+    int chosen;
+    const char* error;
+  } cases[] = {
+      {side_by_side, "1", 1, ""},
+      {side_by_side, "DUMMY1", 1, ""},
+      {side_by_side, "0", 0, ""},
+      {side_by_side, "dummy1", -1, "no monitor 'dummy1'; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {side_by_side, "2", -1, "no monitor '2'; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {side_by_side, "+1", -1, "no monitor '+1'; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {side_by_side, "1e0", -1, "no monitor '1e0'; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {side_by_side, "", -1, "no monitor ''; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {side_by_side, "99999999999", -1,
+       "no monitor '99999999999'; there are: 0 (DUMMY0), 1 (DUMMY1)"},
+      {two_x_screens, "0", 0, ""},
+      // Sized for the other X screen's monitor, it would be drawn on this one.
+      {two_x_screens, "1", -1,
+       "monitor 1 (screen) is on another X screen of this display, where the program opens no "
+       "window; to use it, start the program on that X screen (DISPLAY=:1.1)"},
+      {two_x_screens, "screen", 0, ""},
+      {two_x_screens, "x", -1,
+       "no monitor 'x'; there are: 0 (screen), 1 (screen, on another X screen)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.choice);
+    QString error;
+    EXPECT_EQ(ChooseMonitor(c.monitors, c.choice, ":1.1", error), c.chosen);
+    EXPECT_EQ(error, c.error);
+  }
+}
+
 TEST(Monitors, TheChosenMonitorIsTheOneTheScreensCover) {
   ASSERT_EQ(QGuiApplication::screens().size(), 2) << "run with two_monitors.json";
   QString error;
@@ -29,8 +69,14 @@ TEST(Monitors, TheChosenMonitorIsTheOneTheScreensCover) {
     ASSERT_TRUE(ChooseEventScreen(choice, error));
     CommentatorFixture fixture;
     fixture.Dispatch("{tt}+");
+    fixture.Dispatch("{scratch}+{title}Heat");
     Settle();
     EXPECT_EQ(OuterGeometry(&fixture.App().TimeTrial()), kRight);
+    // The others open centred over the main window, which opens centred on
+    // the chosen monitor.
+    const QRect main = OuterGeometry(&fixture.Main());
+    EXPECT_EQ(main.topLeft(), CentredOver(kRight, main.size()));
+    EXPECT_TRUE(kRight.contains(OuterGeometry(&fixture.App().Scratch())));
   }
   ASSERT_TRUE(ChooseEventScreen("0", error));
   CommentatorFixture fixture;
