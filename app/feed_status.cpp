@@ -11,6 +11,8 @@ namespace {
 
 constexpr qint64 kIgnoredShownMs = FeedStatus::kQuietSeconds * 1000;
 
+}  // namespace
+
 QColor StateColour(FeedStatus::State state) {
   switch (state) {
     case FeedStatus::State::kLive:
@@ -24,8 +26,6 @@ QColor StateColour(FeedStatus::State state) {
   }
   return QColor(128, 128, 128);
 }
-
-}  // namespace
 
 FeedStatus::FeedStatus(const FeedClock& clock, const RaceDataListener* listener)
     : clock_(clock), listener_(listener) {}

@@ -7,6 +7,7 @@
 
 #include "app/race_data_listener.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QTime>
@@ -72,7 +73,8 @@ class FeedStatus : public DatagramObserver {
 };
 
 // The words and colour a report is shown with.
-QString StateWord(const FeedStatus::Report& report);   // "live", "quiet for 20 s", ...
+QString StateWord(const FeedStatus::Report& report);  // "live", "quiet for 20 s", ...
+QColor StateColour(FeedStatus::State state);
 QString ReportText(const FeedStatus::Report& report);  // everything after the mark
 
 // The corner itself: a coloured mark that a screen reader reads as the
