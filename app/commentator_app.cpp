@@ -62,8 +62,10 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
       std::make_unique<FeedStatus>(clock != nullptr ? *clock : system_clock_, listener_.get());
   listener_->AddObserver(feed_status_.get());
   feed_view_ = new FeedStatusView(*feed_status_);
-  feed_view_->AddLine([this] { return recorder_ ? recorder_->StatusText() : QString(); });
-  feed_view_->AddLine([this] { return broker_ ? broker_->StatusText() : QString(); });
+  feed_view_->AddLine(StatusPart::kRecording,
+                      [this] { return recorder_ ? recorder_->StatusText() : QString(); });
+  feed_view_->AddLine(StatusPart::kBroker,
+                      [this] { return broker_ ? broker_->StatusText() : QString(); });
   main_window_->SetFeedStatusView(feed_view_);
   const FeedClock& feed_clock = clock != nullptr ? *clock : system_clock_;
   feed_notices_ = std::make_unique<FeedNotices>(
@@ -257,7 +259,7 @@ int RunCommentator(int argc, char** argv) {
   }
   CommentatorApp commentator(ports);
   if (!scale_note.isEmpty()) {
-    commentator.FeedView().AddLine([scale_note] { return scale_note; });
+    commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
   }
   if (options->record) {
     QString error;
