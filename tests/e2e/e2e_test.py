@@ -524,6 +524,34 @@ class FeedStatusCorner(unittest.TestCase):
         self.assertEqual(screen.end(), 0)
 
 
+def feed_notice(title):
+    """The feed notice a screen shows, as a screen reader reads it; None
+    while there is none."""
+    frame = Accessible.frame(title)
+    node = Accessible.find_text(frame, "Feed notice: ") if frame else None
+    if node is None or not node.getState().contains(pyatspi.STATE_SHOWING):
+        return None
+    return node.name
+
+
+class FeedNoticeOnScreens(unittest.TestCase):
+    """During a race the main window is covered: the screen in front says
+    when the feed goes quiet, and stops saying so with the next record."""
+
+    def test_quiet_feed_on_the_time_trial_screen_and_back(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        send("{tt}+{tick-hit}1{crs}0{stack}0{name}FOX Ida{time}1:02.345{diff}-0.123{rank}2")
+        wait_for(lambda: Accessible.active_title() == TIME_TRIAL or Accessible.frame(TIME_TRIAL))
+        self.assertIsNone(feed_notice(TIME_TRIAL), "nothing while the feed is live")
+        wait_for(lambda: (feed_notice(TIME_TRIAL) or "").startswith("Feed notice: quiet for"),
+                 timeout=25)
+        screenshot("notice-quiet")
+        send("{tt}+{standings}0{rnk}1{name}EVANS Tom{score}4:12.381")
+        wait_for(lambda: feed_notice(TIME_TRIAL) is None, timeout=3)
+        self.assertEqual(screen.end(), 0)
+
+
 class Options(unittest.TestCase):
     def test_recording_kept_to_the_end_and_a_smaller_scale(self):
         screen = CommentatorScreen(args=("--record", "session.txt", "--scale", "0.5"))
@@ -589,4 +617,5 @@ class DemoSession(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    # Test names after the arguments pick tests, e.g. FeedNoticeOnScreens.
+    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[5:]])
