@@ -567,6 +567,18 @@ class Options(unittest.TestCase):
         self.assertTrue(lines[-2].endswith(b"\t29104\t127.0.0.1\t{sprintf}+{title}Recorded\\tand kept"),
                         lines[-2])
 
+    def test_a_scale_too_large_for_the_monitor_is_reduced_to_fit(self):
+        screen = CommentatorScreen(args=("--scale", "1.5"))
+        self.addCleanup(screen.cleanup)
+        wait_for(lambda: "1.06 (1.5 does not fit)" in (feed_status() or ["", ""])[1])
+        left, top, width, height = X.outer_frame(MAIN)
+        self.assertTrue(left >= 0 and top >= 0 and left + width <= 1024 and top + height <= 768,
+                        (left, top, width, height))
+        self.assertEqual(screen.end(), 0)
+        with open(screen.path("program.log"), "rb") as log:
+            said = log.read().decode("latin-1")
+        self.assertIn("--scale 1.5 does not fit the 1024x768 monitor; using 1.06", said)
+
     def test_help_and_version_touch_nothing(self):
         work = tempfile.mkdtemp(prefix="commentator-e2e-")
         self.addCleanup(shutil.rmtree, work, True)
