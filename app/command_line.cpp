@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -11,8 +12,17 @@ namespace {
 
 constexpr const char* kProgram = "orvane-commentator";
 
+// A plain decimal number ("1.5", "2"): no sign, exponent, hexadecimal or
+// words, which strtod would take as well.
 bool ParseScale(const std::string& text, double& scale) {
-  if (text.empty()) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  const std::size_t point = text.find('.');
+  const std::string_view whole = std::string_view(text).substr(0, point);
+  const std::string_view fraction =
+      point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
+  if (whole.empty() || !std::all_of(whole.begin(), whole.end(), digit) ||
+      (point != std::string::npos &&
+       (fraction.empty() || !std::all_of(fraction.begin(), fraction.end(), digit)))) {
     return false;
   }
   char* end = nullptr;

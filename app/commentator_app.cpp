@@ -2,9 +2,11 @@
 
 #include "app/broker_link.h"
 #include "app/command_line.h"
+#include "app/feed_notices.h"
 #include "app/ip_settings_dialog.h"
 #include "app/main_window.h"
 #include "app/qdtype_file.h"
+#include "app/scale_fit.h"
 #include "app/session_recorder.h"
 #include "app/single_instance.h"
 #include "platform/application.h"
@@ -19,9 +21,13 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -54,9 +60,17 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
       std::make_unique<FeedStatus>(clock != nullptr ? *clock : system_clock_, listener_.get());
   listener_->AddObserver(feed_status_.get());
   feed_view_ = new FeedStatusView(*feed_status_);
-  feed_view_->AddLine([this] { return recorder_ ? recorder_->StatusText() : QString(); });
-  feed_view_->AddLine([this] { return broker_ ? broker_->StatusText() : QString(); });
+  feed_view_->AddLine(StatusPart::kRecording,
+                      [this] { return recorder_ ? recorder_->StatusText() : QString(); });
+  feed_view_->AddLine(StatusPart::kBroker,
+                      [this] { return broker_ ? broker_->StatusText() : QString(); });
   main_window_->SetFeedStatusView(feed_view_);
+  const FeedClock& feed_clock = clock != nullptr ? *clock : system_clock_;
+  feed_notices_ = std::make_unique<FeedNotices>(
+      *feed_status_, feed_clock,
+      std::vector<EventScreen*>{scratch_.get(), quick_text_.get(), sprint_.get(),
+                                points_race_.get(), time_trial_.get()});
+  listener_->AddObserver(feed_notices_.get());
   QObject::connect(main_window_.get(), &MainWindow::RecordSessionChosen,
                    [this](const QString& path) {
                      QString error;
@@ -92,14 +106,20 @@ void CommentatorApp::StopRecording() {
 void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions& options) {
   broker_ = std::make_unique<BrokerLink>(options, role, *listener_);
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_view_, &FeedStatusView::Refresh);
+  feed_notices_->SetBroker(broker_.get());
+  QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_notices_.get(),
+                   &FeedNotices::Refresh);
   feed_view_->Refresh();
 }
 
 CommentatorApp::~CommentatorApp() {
   // What the recording and the relay hold is written and sent first.
+  feed_notices_->SetBroker(nullptr);
   broker_.reset();
   recorder_.reset();
   listener_->RemoveObserver(feed_status_.get());
+  listener_->RemoveObserver(feed_notices_.get());
+  feed_notices_.reset();
   quick_text_.reset();
   scratch_.reset();
   ip_settings_.reset();
@@ -118,6 +138,9 @@ void CommentatorApp::ShowMainWindow() {
 
 namespace {
 
+// Set for a start again with a scale that fits the monitor.
+constexpr const char* kFittedScaleVariable = "ORVANE_FITTED_SCALE";
+
 bool HasDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (platform != nullptr && *platform != '\0') {
@@ -131,6 +154,10 @@ bool HasDisplay() {
 }  // namespace
 
 int RunCommentator(int argc, char** argv) {
+  // As given, for a start again with a scale that fits: QApplication takes
+  // its own options out of argv.
+  std::vector<char*> arguments(argv, argv + argc);
+  arguments.push_back(nullptr);
   std::string problem;
   const std::optional<CommandLine> options =
       ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), problem);
@@ -155,9 +182,21 @@ int RunCommentator(int argc, char** argv) {
       return 2;
     }
   }
-  if (options->scale) {
+  // A start again after a scale too large for the monitor says so in the
+  // status corner; it never fits the scale a second time.
+  std::optional<double> scale = options->scale;
+  std::optional<double> refitted;
+  if (const QByteArray fitted = qgetenv(kFittedScaleVariable); !fitted.isEmpty()) {
+    qunsetenv(kFittedScaleVariable);
+    bool ok = false;
+    const double value = fitted.toDouble(&ok);
+    if (scale && ok && value >= kMinScale && value < *scale) {
+      refitted = value;
+    }
+  }
+  if (scale) {
     // Qt reads its scale factor as the application starts.
-    qputenv("QT_SCALE_FACTOR", QByteArray::number(*options->scale));
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(refitted.value_or(*scale)));
   }
   if (!HasDisplay()) {
     std::fprintf(stderr,
@@ -176,6 +215,38 @@ int RunCommentator(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QuitOnTerminationSignals();
 
+  if (options->screen) {
+    QString unknown;
+    if (!ChooseEventScreen(QString::fromLocal8Bit(options->screen->c_str()), unknown)) {
+      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(unknown));
+      return 2;
+    }
+  }
+  QString scale_note;
+  if (scale) {
+    // In device pixels: what Qt shows at this scale, times the scale.
+    const qreal ratio = app.devicePixelRatio();
+    const auto device = [ratio](QSize size) {
+      return QSize(static_cast<int>(size.width() * ratio), static_cast<int>(size.height() * ratio));
+    };
+    // The chosen monitor (the primary one unless --screen says otherwise):
+    // the main window opens on it, and every window with it.
+    const QSize main_monitor = device(PrimaryScreenAvailableGeometry().size());
+    const QSize event_monitor = device(PrimaryScreenGeometry().size());
+    if (refitted) {
+      scale_note = ScaleNote(*scale, *refitted);
+    } else if (const double fits = FittingScale(*scale, main_monitor, event_monitor);
+               fits < *scale) {
+      std::fprintf(stderr, "orvane-commentator: %s\n",
+                   qPrintable(ScaleReducedText(*scale, fits, main_monitor)));
+      // Qt's scale is fixed once the application runs: start again with
+      // one that fits, before anything is claimed or opened.
+      qputenv(kFittedScaleVariable, QByteArray::number(fits));
+      execv("/proc/self/exe", arguments.data());
+      std::fprintf(stderr, "orvane-commentator: cannot start again: %s\n", std::strerror(errno));
+      return 1;
+    }
+  }
   // Claimed before the receivers bind: a second copy must end without ever
   // taking a datagram from the first. The signals above already end it while
   // its message waits.
@@ -185,14 +256,10 @@ int RunCommentator(int argc, char** argv) {
     ReportError(PortInUseMessage(claim.Holder()));
     return 1;
   }
-  if (options->screen) {
-    QString unknown;
-    if (!ChooseEventScreen(QString::fromLocal8Bit(options->screen->c_str()), unknown)) {
-      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(unknown));
-      return 2;
-    }
-  }
   CommentatorApp commentator(ports);
+  if (!scale_note.isEmpty()) {
+    commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
+  }
   if (options->record) {
     QString error;
     if (!commentator.StartRecording(QString::fromLocal8Bit(options->record->c_str()), error)) {

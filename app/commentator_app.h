@@ -15,6 +15,7 @@
 #include <memory>
 
 class BrokerLink;
+class FeedNotices;
 class IpSettingsDialog;
 class MainWindow;
 class PointsRaceScreen;
@@ -50,6 +51,7 @@ class CommentatorApp {
   TimeTrialScreen& TimeTrial() { return *time_trial_; }
   FeedStatus& Feed() { return *feed_status_; }
   FeedStatusView& FeedView() { return *feed_view_; }
+  FeedNotices& Notices() { return *feed_notices_; }
   SessionRecorder* Recorder() { return recorder_.get(); }
   BrokerLink* Broker() { return broker_.get(); }
 
@@ -75,6 +77,7 @@ class CommentatorApp {
   SystemFeedClock system_clock_;
   std::unique_ptr<FeedStatus> feed_status_;
   FeedStatusView* feed_view_;  // owned by the main window
+  std::unique_ptr<FeedNotices> feed_notices_;
   std::unique_ptr<SessionRecorder> recorder_;
   std::unique_ptr<BrokerLink> broker_;
 };

@@ -4,12 +4,18 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
 constexpr qint64 kIgnoredShownMs = FeedStatus::kQuietSeconds * 1000;
+
+}  // namespace
 
 QColor StateColour(FeedStatus::State state) {
   switch (state) {
@@ -24,8 +30,6 @@ QColor StateColour(FeedStatus::State state) {
   }
   return QColor(128, 128, 128);
 }
-
-}  // namespace
 
 FeedStatus::FeedStatus(const FeedClock& clock, const RaceDataListener* listener)
     : clock_(clock), listener_(listener) {}
@@ -95,19 +99,57 @@ QString StateWord(const FeedStatus::Report& report) {
   return QStringLiteral("waiting for the first record");
 }
 
-QString ReportText(const FeedStatus::Report& report) {
-  QStringList parts{StateWord(report)};
+std::vector<StatusText> ReportParts(const FeedStatus::Report& report) {
+  std::vector<StatusText> parts{{StatusPart::kState, StateWord(report)}};
   if (!report.ignored_sender.empty()) {
-    parts << QStringLiteral("ignoring %1 (%2)")
-                 .arg(ShownText(report.ignored_sender))
-                 .arg(report.ignored_count);
+    parts.push_back({StatusPart::kIgnoredSender, QStringLiteral("ignoring %1 (%2)")
+                                                     .arg(ShownText(report.ignored_sender))
+                                                     .arg(report.ignored_count)});
   }
   for (int port : report.closed_ports) {
-    parts << QStringLiteral("port %1 closed").arg(port);
+    parts.push_back({StatusPart::kClosedPorts, QStringLiteral("port %1 closed").arg(port)});
   }
-  parts << QStringLiteral("%1 rec/s").arg(report.records_per_second, 0, 'f', 1);
-  parts << report.time_of_day.toString(QStringLiteral("HH:mm:ss"));
-  return parts.join(QStringLiteral("  \u00b7  "));
+  parts.push_back(
+      {StatusPart::kRate, QStringLiteral("%1 rec/s").arg(report.records_per_second, 0, 'f', 1)});
+  parts.push_back({StatusPart::kClock, report.time_of_day.toString(QStringLiteral("HH:mm:ss"))});
+  return parts;
+}
+
+QString ReportText(const FeedStatus::Report& report) {
+  return FitStatusParts(ReportParts(report), QFont(), std::numeric_limits<int>::max());
+}
+
+QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int width) {
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const StatusText& a, const StatusText& b) { return a.part < b.part; });
+  const QFontMetrics metrics(font);
+  const QString separator = QString::fromUtf8(kStatusSeparator);
+  QString text;
+  for (const StatusText& part : parts) {
+    const QString joined = text.isEmpty() ? part.text : text + separator;
+    if (text.isEmpty() || metrics.horizontalAdvance(joined + part.text) <= width) {
+      text = text.isEmpty() ? part.text : joined + part.text;
+      continue;
+    }
+    // The broker's state is what a remote commentator needs most: of a long
+    // one, the words that fit, never part of a word.
+    if (part.part == StatusPart::kBroker) {
+      const QString ellipsis = QStringLiteral("\u2026");
+      QString words;
+      for (const QString& word : part.text.split(QLatin1Char(' '))) {
+        const QString longer = words.isEmpty() ? word : words + QLatin1Char(' ') + word;
+        if (metrics.horizontalAdvance(joined + longer + ellipsis) > width) {
+          break;
+        }
+        words = longer;
+      }
+      if (!words.isEmpty()) {
+        text = joined + words + ellipsis;
+      }
+    }
+    break;
+  }
+  return text;
 }
 
 FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
@@ -128,19 +170,33 @@ FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
   Refresh();
 }
 
-void FeedStatusView::AddLine(std::function<QString()> line) {
-  lines_.push_back(std::move(line));
+void FeedStatusView::AddLine(StatusPart part, std::function<QString()> line) {
+  lines_.emplace_back(part, std::move(line));
+  Refresh();
+}
+
+void FeedStatusView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
   Refresh();
 }
 
 void FeedStatusView::Refresh() {
   const FeedStatus::Report report = status_.Now();
-  QString text = ReportText(report);
-  for (const auto& line : lines_) {
-    const QString more = line();
-    if (!more.isEmpty()) {
-      text += QStringLiteral("  \u00b7  ") + more;
+  std::vector<StatusText> parts = ReportParts(report);
+  for (const auto& [part, line] : lines_) {
+    if (QString more = line(); !more.isEmpty()) {
+      parts.push_back({part, std::move(more)});
     }
+  }
+  whole_text_ = FitStatusParts(parts, text_->font(), std::numeric_limits<int>::max());
+  // What is left of the corner once the mark and the margins have theirs.
+  const QMargins margins = layout()->contentsMargins();
+  const int room =
+      width() - margins.left() - margins.right() - layout()->spacing() - mark_->sizeHint().width();
+  const QString text = FitStatusParts(std::move(parts), text_->font(), room);
+  if (toolTip() != whole_text_) {
+    setToolTip(whole_text_);
+    setAccessibleDescription(whole_text_);
   }
   // A screen reader reads the mark as the state.
   const QString word = StateWord(report);

@@ -7,11 +7,14 @@
 
 #include "app/race_data_listener.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QTime>
 #include <QTimer>
 #include <QWidget>
+
+#include <utility>
 
 #include <array>
 #include <cstdint>
@@ -72,11 +75,36 @@ class FeedStatus : public DatagramObserver {
 };
 
 // The words and colour a report is shown with.
-QString StateWord(const FeedStatus::Report& report);   // "live", "quiet for 20 s", ...
+QString StateWord(const FeedStatus::Report& report);  // "live", "quiet for 20 s", ...
+QColor StateColour(FeedStatus::State state);
 QString ReportText(const FeedStatus::Report& report);  // everything after the mark
 
+// The corner's parts, the most important first; when the corner is too
+// narrow for all of them, the least important go first.
+enum class StatusPart {
+  kState,
+  kBroker,
+  kLosses,
+  kIgnoredSender,
+  kClosedPorts,
+  kRecording,
+  kNote,  // e.g. a scale reduced to fit the monitor
+  kRate,
+  kClock,
+};
+struct StatusText {
+  StatusPart part;
+  QString text;
+};
+std::vector<StatusText> ReportParts(const FeedStatus::Report& report);
+// The parts that fit `width` pixels in `font`, most important first, whole
+// parts only; the first part always stays.
+QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int width);
+inline constexpr const char* kStatusSeparator = "  \u00b7  ";
+
 // The corner itself: a coloured mark that a screen reader reads as the
-// state, and the rest as text; refreshed once a second.
+// state, and the rest as text; refreshed once a second. The whole text is
+// its tooltip and accessible description, however much of it shows.
 class FeedStatusView : public QWidget {
   Q_OBJECT
 
@@ -84,12 +112,18 @@ class FeedStatusView : public QWidget {
   FeedStatusView(const FeedStatus& status, QWidget* parent = nullptr);
 
   // More to say, e.g. the broker connection or a recording; empty: nothing.
-  void AddLine(std::function<QString()> line);
+  void AddLine(StatusPart part, std::function<QString()> line);
   void Refresh();
+  // Everything there is to say, shown or not.
+  QString WholeText() const { return whole_text_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   const FeedStatus& status_;
-  std::vector<std::function<QString()>> lines_;
+  std::vector<std::pair<StatusPart, std::function<QString()>>> lines_;
+  QString whole_text_;
   QLabel* mark_;
   QLabel* text_;
   QTimer ticks_;

@@ -175,12 +175,14 @@ void MainWindow::SetRecording(bool recording) {
 }
 
 void MainWindow::ChooseSessionFile() {
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Record Session"), QDir::currentPath(),
-      QStringLiteral("Session files (*.txt);;All files (*)"), nullptr,
-      QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-  if (!path.isEmpty()) {
-    emit RecordSessionChosen(path);
+  QFileDialog dialog(this, QStringLiteral("Record Session"), QDir::currentPath(),
+                     QStringLiteral("Session files (*.txt);;All files (*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  // A name typed without an extension gets ".txt", as save dialogs do.
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    emit RecordSessionChosen(dialog.selectedFiles().constFirst());
   }
 }
 

@@ -7,52 +7,54 @@ namespace {
 
 struct Family {
   std::string_view flag;
-  FamilyResult (*handle)(const RecordTags&, ScreenData&, const ScreenWindows&);
+  FamilyResult (*handle)(const RecordTags&, ScreenData&, const ScreenWindows&, WriteReport&);
 };
 
 // The fixed order; when several families act, the last one ends in front.
 constexpr Family kFamilies[] = {
     {"{scratch}",
-     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w) {
-       return HandleScratchRecord(r, d.scratch, *w.scratch);
+     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w, WriteReport& written) {
+       return HandleScratchRecord(r, d.scratch, *w.scratch, written);
      }},
     {"{qdtype}",
-     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w) {
-       return HandleQuickTextRecord(r, d.quick_text, *w.quick_text);
+     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w, WriteReport& written) {
+       return HandleQuickTextRecord(r, d.quick_text, *w.quick_text, written);
      }},
     {"{sprintf}",
-     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w) {
-       return HandleSprintRecord(r, d.sprint, *w.sprint);
+     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w, WriteReport& written) {
+       return HandleSprintRecord(r, d.sprint, *w.sprint, written);
      }},
     {"{ptsrace}",
-     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w) {
-       return HandlePointsRaceRecord(r, d.points_race, *w.points_race);
+     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w, WriteReport& written) {
+       return HandlePointsRaceRecord(r, d.points_race, *w.points_race, written);
      }},
     {"{tt}",
-     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w) {
-       return HandleTimeTrialRecord(r, d.time_trial, *w.time_trial);
+     [](const RecordTags& r, ScreenData& d, const ScreenWindows& w, WriteReport& written) {
+       return HandleTimeTrialRecord(r, d.time_trial, *w.time_trial, written);
      }},
 };
 
 }  // namespace
 
-void RecordDispatcher::DispatchRecord(std::string_view text) {
+WriteReport RecordDispatcher::DispatchRecord(std::string_view text) {
+  WriteReport written;
   try {
     if (!log_.Shown()) {
-      return;
+      return written;
     }
     const RecordTags record(text);
     if (record.Flag("{heartbeat}")) {
       log_.AddLine(kHeartbeatLine);
-      return;
+      return written;
     }
     for (const Family& family : kFamilies) {
       if (record.Flag(family.flag) &&
-          family.handle(record, data_, windows_) == FamilyResult::kEndRecord) {
-        return;
+          family.handle(record, data_, windows_, written) == FamilyResult::kEndRecord) {
+        break;
       }
     }
   } catch (...) {
     // A record never disturbs the listener; what it wrote so far stays.
   }
+  return written;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "records/screen_data.h"
+#include "records/write_report.h"
 
 #include <string_view>
 
@@ -24,7 +25,8 @@ class RecordDispatcher {
       : data_(data), windows_(windows), log_(log) {}
 
   // Never fails and keeps nothing between records, whatever the text.
-  void DispatchRecord(std::string_view text);
+  // Says what the record wrote.
+  WriteReport DispatchRecord(std::string_view text);
 
  private:
   ScreenData& data_;

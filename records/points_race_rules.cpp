@@ -20,40 +20,51 @@ constexpr auto kSprintRiderCells = [] {
   return cells;
 }();
 
-void WriteStandings(const RecordTags& record, PointsRaceData& data) {
+void WriteStandings(const RecordTags& record, PointsRaceData& data, WriteReport& written) {
   const int position = ReadInteger(record.Value("{standings}"));
   if (position == 0) {
     data.standings.ClearRows(1);  // position 0 starts a new table
+    written.Write(part::kPointsLines, part::kPointsPositions);
   }
   if (position >= 0 && position <= kLastPosition) {
     WriteCells(kStandingsCells, record, data.standings, position + 1);
+    written.Write(part::kPointsLines + position);
   }
 }
 
-void WriteSprint(const RecordTags& record, PointsRaceData& data) {
+void WriteSprint(const RecordTags& record, PointsRaceData& data, WriteReport& written) {
   const int sprint = ReadInteger(record.Value("{sprint}"));
   if (sprint >= 0 && sprint < kSprintCount) {
     // Renaming an entry leaves the commentator's choice where it was.
     data.sprint_names.SetCell(0, sprint, record.Value("{sname}"));
     WriteCells(kSprintRiderCells, record, data.sprint_store, sprint);
+    written.Write(part::kSprintNames + sprint);
+    written.Write(part::kSprintStore + sprint);
   }
   data.ShowSelectedSprint();
+  written.Write(part::kShownSprint);
 }
 
 }  // namespace
 
 FamilyResult HandlePointsRaceRecord(const RecordTags& record, PointsRaceData& data,
-                                    ScreenWindow& window) {
+                                    ScreenWindow& window, WriteReport& written) {
   window.ShowAndRaise();
+  written.Write(part::kPointsShown);
   if (record.Flag("{clr}")) {
+    // The chooser's entries stay: a clear leaves the sprint names alone.
     data.ClearGrids();
+    written.Write(part::kPointsHeadings);
+    written.Write(part::kPointsLines, part::kPointsPositions);
+    written.Write(part::kSprintStore, kSprintCount);
+    written.Write(part::kShownSprint);
     return FamilyResult::kEndRecord;
   }
   if (record.Has("{standings}")) {
-    WriteStandings(record, data);
+    WriteStandings(record, data, written);
   }
   if (record.Has("{sprint}")) {
-    WriteSprint(record, data);
+    WriteSprint(record, data, written);
   }
   return FamilyResult::kContinue;
 }

@@ -18,8 +18,9 @@ constexpr auto kLineCells = [] {
 }  // namespace
 
 FamilyResult HandleQuickTextRecord(const RecordTags& record, QuickTextData& data,
-                                   ScreenWindow& window) {
+                                   ScreenWindow& window, WriteReport& written) {
   window.ShowAndRaise();
   WriteCells(kLineCells, record, data.lines);
+  written.Write(part::kQuickText);
   return FamilyResult::kContinue;
 }

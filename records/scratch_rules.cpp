@@ -15,24 +15,29 @@ constexpr int kLastPosition = kCompetitorRows - 2;  // below the heading row
 
 }  // namespace
 
-FamilyResult HandleScratchRecord(const RecordTags& record, ScratchData& data,
-                                 ScreenWindow& window) {
+FamilyResult HandleScratchRecord(const RecordTags& record, ScratchData& data, ScreenWindow& window,
+                                 WriteReport& written) {
   window.ShowAndRaise();
+  written.Write(part::kScratchShown);
   // The screen is seen as shown before any cell changes.
   window.DrawPending();
 
-  if (record.Flag("{clr}")) {
+  const bool clear = record.Flag("{clr}");
+  if (clear || record.Occurs("{title}")) {
+    // Both empty the whole screen; a heading then writes the heat.
     data.ClearScreen();
-    return FamilyResult::kEndRecord;
-  }
-  if (record.Occurs("{title}")) {
-    data.ClearScreen();
+    written.Write(part::kScratchHeat);
+    written.Write(part::kScratchLines, part::kScratchPositions);
+    if (clear) {
+      return FamilyResult::kEndRecord;
+    }
     WriteCells(kHeadingCells, record, data.heat);
     return FamilyResult::kContinue;
   }
   const int position = ReadInteger(record.Value("{list}"));
   if (position >= 0 && position <= kLastPosition) {
     WriteCells(kCompetitorCells, record, data.competitors, position + 1);
+    written.Write(part::kScratchLines + position);
   }
   return FamilyResult::kContinue;
 }

@@ -19,9 +19,11 @@ constexpr TagCell kHeatCells[] = {
 
 // A sprint record carries the whole heat, so every field is rewritten and a
 // missing tag blanks what it would have filled.
-FamilyResult HandleSprintRecord(const RecordTags& record, SprintData& data, ScreenWindow& window) {
+FamilyResult HandleSprintRecord(const RecordTags& record, SprintData& data, ScreenWindow& window,
+                                WriteReport& written) {
   window.ShowAndRaise();
   data.title.SetText(record.Value("{title}"));
   WriteCells(kHeatCells, record, data.heat);
+  written.Write(part::kSprint);
   return FamilyResult::kContinue;
 }

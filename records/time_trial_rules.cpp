@@ -23,13 +23,13 @@ constexpr auto kToGoCells = NumberedCells<kLaps>(kLapColumns[0].tag, 0);
 constexpr auto kNetCells = NumberedCells<kLaps>(kLapColumns[1].tag, 1);
 constexpr auto kDiffCells = NumberedCells<kLaps>(kLapColumns[2].tag, 2);
 
-// Both "0" (or both "1") is the left-hand rider panel; anything else, a
+// Both "0" (or both "1") is the left-hand rider panel, 0; anything else, a
 // missing tag included, is the right-hand one.
-RiderPanelData& ChosenPanel(const RecordTags& record, TimeTrialData& data) {
+int ChosenPanel(const RecordTags& record) {
   const std::string_view course = record.Value("{crs}");
   const std::string_view stack = record.Value("{stack}");
   const bool left = (course == "0" && stack == "0") || (course == "1" && stack == "1");
-  return data.panels[left ? 0 : 1];
+  return left ? 0 : 1;
 }
 
 // The time, then each of difference, rank and speed that the record
@@ -50,10 +50,11 @@ std::string TimeLine(const RecordTags& record) {
   return line;
 }
 
-void WriteStandingsLine(const RecordTags& record, TimeTrialData& data) {
+void WriteStandingsLine(const RecordTags& record, TimeTrialData& data, WriteReport& written) {
   const int position = ReadInteger(record.Value("{standings}"));
   if (position >= 0 && position <= kLastPosition) {
     WriteCells(kStandingsCells, record, data.standings, position + 1);
+    written.Write(part::kTimeTrialLines + position);
   }
 }
 
@@ -73,19 +74,32 @@ void WriteLapTimes(const RecordTags& record, RiderPanelData& panel) {
 }  // namespace
 
 FamilyResult HandleTimeTrialRecord(const RecordTags& record, TimeTrialData& data,
-                                   ScreenWindow& window) {
+                                   ScreenWindow& window, WriteReport& written) {
   window.ShowAndRaise();
+  written.Write(part::kTimeTrialShown);
   // Only the first of these that the record asks for is carried out.
-  if (record.Flag("{clr}")) {
-    data.ClearAllPanels();
-  } else if (record.Flag("{clr_racers}")) {
-    data.ClearRiderPanels();
+  const bool clear_all = record.Flag("{clr}");
+  if (clear_all || record.Flag("{clr_racers}")) {
+    if (clear_all) {
+      data.ClearAllPanels();
+      written.Write(part::kTimeTrialLines, part::kTimeTrialPositions);
+    } else {
+      data.ClearRiderPanels();
+    }
+    written.Write(part::kPanelSummary, 2);
+    written.Write(part::kPanelToGo, 2);
+    written.Write(part::kPanelLapTimes, 2);
   } else if (record.Has("{standings}")) {
-    WriteStandingsLine(record, data);
+    WriteStandingsLine(record, data, written);
   } else if (record.Has("{tick-hit}")) {
-    WriteRiderUpdate(record, ChosenPanel(record, data));
+    const int panel = ChosenPanel(record);
+    WriteRiderUpdate(record, data.panels[panel]);
+    written.Write(part::kPanelSummary + panel);
+    written.Write(part::kPanelToGo + panel);
   } else if (record.Has("{audit}")) {
-    WriteLapTimes(record, ChosenPanel(record, data));
+    const int panel = ChosenPanel(record);
+    WriteLapTimes(record, data.panels[panel]);
+    written.Write(part::kPanelLapTimes + panel);
   }
   // The time trial family is the last, so its clearing ends nothing more.
   return FamilyResult::kContinue;

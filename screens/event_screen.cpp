@@ -8,12 +8,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QShortcut>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int kNoticePadding = 6;
 
 Qt::WindowFlags FrameFlags(EventScreen::Frame frame) {
   const Qt::WindowFlags base = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -67,6 +72,9 @@ void EventScreen::EnsureBuilt() {
   if (!built_) {
     built_ = true;
     Build();
+    if (!notice_text_.isEmpty()) {
+      SetFeedNotice(notice_text_, notice_colour_);
+    }
   }
 }
 
@@ -139,7 +147,97 @@ QLabel* EventScreen::MakePicture(QWidget* parent, const QRect& place, const QPix
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setScaledContents(stretched);
   label->setPixmap(picture);
+  if (notice_place_ == nullptr) {
+    notice_place_ = label;
+    // Anchoring moves the picture when the window is sized; the notice follows.
+    label->installEventFilter(this);
+  }
   return label;
+}
+
+void EventScreen::SetFeedNotice(const QString& text, const QColor& colour) {
+  notice_text_ = text;
+  notice_colour_ = colour;
+  if (!built_) {
+    return;  // the notice comes with the controls
+  }
+  if (text.isEmpty()) {
+    if (notice_ != nullptr) {
+      notice_->hide();
+    }
+    return;
+  }
+  if (notice_ == nullptr) {
+    notice_ = new QLabel(notice_place_ != nullptr ? notice_place_->parentWidget() : this);
+    notice_->setObjectName(QStringLiteral("feed_notice"));
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setFont(DesignFont(Face::kMsSansSerif, 20, /*bold=*/true));
+    notice_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    notice_->setWordWrap(notice_place_ != nullptr);
+    notice_->setMargin(kNoticePadding - 2);  // inside the border
+  }
+  const QString style =
+      QStringLiteral("QLabel { background: black; color: %1; border: 2px solid %1; }")
+          .arg(colour.name());
+  if (notice_->text() != text || notice_->styleSheet() != style) {
+    notice_->setStyleSheet(style);
+    notice_->setText(text);
+    notice_->setAccessibleName(QStringLiteral("Feed notice: ") + text);
+    PlaceFeedNotice();
+  }
+  if (notice_->isHidden()) {
+    notice_->show();
+    notice_->raise();
+  }
+}
+
+QString EventScreen::FeedNotice() const {
+  return notice_ != nullptr && !notice_->isHidden() ? notice_->text() : QString();
+}
+
+void EventScreen::PlaceFeedNotice() {
+  if (notice_ == nullptr) {
+    return;
+  }
+  const QFontMetrics metrics = notice_->fontMetrics();
+  QRect place;
+  if (notice_place_ != nullptr) {
+    // As wide as the picture, the words wrapped: a long notice grows down
+    // over the picture, not sideways over the data beside it.
+    int widest_word = 0;
+    for (const QString& word : notice_->text().split(QLatin1Char(' '))) {
+      widest_word = std::max(widest_word, metrics.horizontalAdvance(word));
+    }
+    const QRect picture = notice_place_->geometry();
+    const int width = std::max(picture.width(), widest_word + 2 * kNoticePadding);
+    place = QRect(0, 0, width, notice_->heightForWidth(width));
+    place.moveCenter(picture.center());
+  } else {
+    // No picture: the bottom right corner, where short lines of text end.
+    place = QRect(QPoint(0, 0), notice_->sizeHint());
+    place.moveBottomRight(rect().bottomRight() - QPoint(8, 8));
+  }
+  // Kept inside the window: a picture near an edge still shows every word.
+  const QRect inside = notice_->parentWidget()->rect();
+  place.moveLeft(std::clamp(place.left(), 0, std::max(inside.width() - place.width(), 0)));
+  place.moveTop(std::clamp(place.top(), 0, std::max(inside.height() - place.height(), 0)));
+  notice_->setGeometry(place);
+}
+
+void EventScreen::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (notice_place_ == nullptr) {
+    PlaceFeedNotice();
+  }
+}
+
+bool EventScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == notice_place_ &&
+      (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+    PlaceFeedNotice();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void EventScreen::showEvent(QShowEvent* event) {

@@ -71,6 +71,13 @@ class EventScreen : public QWidget, public ScreenWindow {
   // forward; a window already in front has nothing new to show.
   void DrawPending() override;
 
+  // A word about trouble with the feed ("quiet for 20 s"), drawn over the
+  // screen's picture so it covers no data (a screen without one: in its
+  // bottom right corner); an empty text takes it away.
+  void SetFeedNotice(const QString& text, const QColor& colour);
+  // The notice as shown; empty while there is none.
+  QString FeedNotice() const;
+
  protected:
   // Creates the controls. Most screens stay hidden all evening, so this
   // waits for the first showing; the screen data is kept meanwhile.
@@ -91,14 +98,19 @@ class EventScreen : public QWidget, public ScreenWindow {
   GridView* MakeGrid(QWidget* parent, GridModel& model, const QRect& place,
                      const QString& accessible_name, const QFont& font,
                      std::span<const Column> columns);
+  // The first picture a screen makes is where its feed notice goes.
   QLabel* MakePicture(QWidget* parent, const QRect& place, const QPixmap& picture,
                       bool stretched = false);
 
   void setVisible(bool visible) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void PlaceFeedNotice();
+
   const Design design_;
   const QWidget* main_window_;
   WindowFrame* frame_;
@@ -107,4 +119,8 @@ class EventScreen : public QWidget, public ScreenWindow {
   bool brought_forward_ = false;
   QRect outer_before_full_screen_;
   std::vector<QWidget*> focus_order_;
+  QLabel* notice_place_ = nullptr;  // the picture the notice covers
+  QLabel* notice_ = nullptr;        // made with the first notice
+  QString notice_text_;
+  QColor notice_colour_;
 };

@@ -524,6 +524,34 @@ class FeedStatusCorner(unittest.TestCase):
         self.assertEqual(screen.end(), 0)
 
 
+def feed_notice(title):
+    """The feed notice a screen shows, as a screen reader reads it; None
+    while there is none."""
+    frame = Accessible.frame(title)
+    node = Accessible.find_text(frame, "Feed notice: ") if frame else None
+    if node is None or not node.getState().contains(pyatspi.STATE_SHOWING):
+        return None
+    return node.name
+
+
+class FeedNoticeOnScreens(unittest.TestCase):
+    """During a race the main window is covered: the screen in front says
+    when the feed goes quiet, and stops saying so with the next record."""
+
+    def test_quiet_feed_on_the_time_trial_screen_and_back(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        send("{tt}+{tick-hit}1{crs}0{stack}0{name}FOX Ida{time}1:02.345{diff}-0.123{rank}2")
+        wait_for(lambda: Accessible.active_title() == TIME_TRIAL or Accessible.frame(TIME_TRIAL))
+        self.assertIsNone(feed_notice(TIME_TRIAL), "nothing while the feed is live")
+        wait_for(lambda: (feed_notice(TIME_TRIAL) or "").startswith("Feed notice: quiet for"),
+                 timeout=25)
+        screenshot("notice-quiet")
+        send("{tt}+{standings}0{rnk}1{name}EVANS Tom{score}4:12.381")
+        wait_for(lambda: feed_notice(TIME_TRIAL) is None, timeout=3)
+        self.assertEqual(screen.end(), 0)
+
+
 class Options(unittest.TestCase):
     def test_recording_kept_to_the_end_and_a_smaller_scale(self):
         screen = CommentatorScreen(args=("--record", "session.txt", "--scale", "0.5"))
@@ -538,6 +566,18 @@ class Options(unittest.TestCase):
         self.assertEqual(lines[0], b"#orvane-session 1")
         self.assertTrue(lines[-2].endswith(b"\t29104\t127.0.0.1\t{sprintf}+{title}Recorded\\tand kept"),
                         lines[-2])
+
+    def test_a_scale_too_large_for_the_monitor_is_reduced_to_fit(self):
+        screen = CommentatorScreen(args=("--scale", "1.5"))
+        self.addCleanup(screen.cleanup)
+        wait_for(lambda: "1.06 (1.5 does not fit)" in (feed_status() or ["", ""])[1])
+        left, top, width, height = X.outer_frame(MAIN)
+        self.assertTrue(left >= 0 and top >= 0 and left + width <= 1024 and top + height <= 768,
+                        (left, top, width, height))
+        self.assertEqual(screen.end(), 0)
+        with open(screen.path("program.log"), "rb") as log:
+            said = log.read().decode("latin-1")
+        self.assertIn("--scale 1.5 does not fit the 1024x768 monitor; using 1.06", said)
 
     def test_help_and_version_touch_nothing(self):
         work = tempfile.mkdtemp(prefix="commentator-e2e-")
@@ -589,4 +629,5 @@ class DemoSession(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=[sys.argv[0], "-v"])
+    # Test names after the arguments pick tests, e.g. FeedNoticeOnScreens.
+    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[5:]])

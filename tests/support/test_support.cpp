@@ -103,10 +103,11 @@ ErrorRecorder::~ErrorRecorder() {
   SetErrorSink(nullptr);
 }
 
-CommentatorFixture::CommentatorFixture(bool show_main_window, ListenerPorts ports)
+CommentatorFixture::CommentatorFixture(bool show_main_window, ListenerPorts ports,
+                                       const FeedClock* clock)
     : previous_dir_(QDir::currentPath()) {
   QDir::setCurrent(dir_.path());
-  app = std::make_unique<CommentatorApp>(ports);
+  app = std::make_unique<CommentatorApp>(ports, clock);
   if (show_main_window) {
     app->ShowMainWindow();
     Settle();

@@ -79,7 +79,9 @@ class ErrorRecorder {
 // in a fresh working directory. Shows the main window unless told not to.
 class CommentatorFixture {
  public:
-  explicit CommentatorFixture(bool show_main_window = true, ListenerPorts ports = {0, 0});
+  // `clock` times the feed status; the system's when none is given.
+  explicit CommentatorFixture(bool show_main_window = true, ListenerPorts ports = {0, 0},
+                              const FeedClock* clock = nullptr);
   ~CommentatorFixture();
 
   CommentatorApp& App() { return *app; }

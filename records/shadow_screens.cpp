@@ -1,0 +1,10 @@
+#include "records/shadow_screens.h"
+
+#include <cstring>
+
+ShadowScreens::ShadowScreens()
+    : dispatcher_(data_, {&unseen_, &unseen_, &unseen_, &unseen_, &unseen_}, log_) {}
+
+WriteReport ShadowScreens::Take(std::string_view datagram) {
+  return dispatcher_.DispatchRecord(datagram.substr(0, strnlen(datagram.data(), datagram.size())));
+}
