@@ -1,12 +1,13 @@
 #include "app/session_recorder.h"
 
-#include "relay/session_format.h"
+#include "session/session_format.h"
 
 #include <QFileInfo>
 
 #include <fcntl.h>
 #include <unistd.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -27,12 +28,15 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const QString& path,
                 : QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     return nullptr;
   }
+  // Past a file-size limit a write fails with EFBIG instead of ending the
+  // program, so the recording stops and the screen goes on.
+  std::signal(SIGXFSZ, SIG_IGN);
   return std::unique_ptr<SessionRecorder>(new SessionRecorder(path, fd, listener));
 }
 
 SessionRecorder::SessionRecorder(const QString& path, int fd, RaceDataListener& listener)
     : path_(path), fd_(fd), listener_(listener) {
-  pending_.assign(relay::kSessionHeader);
+  pending_.assign(session::kSessionHeader);
   pending_ += '\n';
   listener_.AddObserver(this);
   flush_timer_.setInterval(kFlushIntervalMs);
@@ -67,25 +71,34 @@ void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::
   const std::int64_t delay_ms =
       since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
   const quint16 port = listener_.LocalPort(receiver);
-  relay::AppendSessionLine(pending_, delay_ms, port != 0 ? port : listener_.Port(receiver), sender,
-                           bytes);
+  session::AppendSessionLine(pending_, delay_ms, port != 0 ? port : listener_.Port(receiver),
+                             sender, bytes);
 }
 
 void SessionRecorder::Flush() {
-  const char* data = pending_.data();
-  std::size_t left = pending_.size();
-  while (left > 0 && fd_ >= 0) {
-    const ssize_t written = ::write(fd_, data, left);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      Fail(errno);
-      return;
+  std::size_t done = 0;
+  while (done < pending_.size() && fd_ >= 0) {
+    const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (written > 0) {
+      done += static_cast<std::size_t>(written);
+      continue;
     }
-    data += written;
-    left -= static_cast<std::size_t>(written);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    const int error = written < 0 ? errno : ENOSPC;
+    // A full disk or a file-size limit can take part of a line: cut the file
+    // back to the last line written whole, so it still ends on a line end.
+    const std::size_t last_end = done == 0 ? std::string::npos : pending_.rfind('\n', done - 1);
+    const std::size_t whole = last_end == std::string::npos ? 0 : last_end + 1;
+    if (whole < done && ::ftruncate(fd_, size_ + static_cast<off_t>(whole)) != 0) {
+      // Nothing more to try: the recording ends here either way.
+    }
+    size_ += static_cast<off_t>(whole);
+    Fail(error);
+    return;
   }
+  size_ += static_cast<off_t>(done);
   pending_.clear();
 }
 
