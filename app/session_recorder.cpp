@@ -14,6 +14,21 @@ namespace {
 
 constexpr int kFlushIntervalMs = 1000;
 
+// A file name as messages show it: control characters (a terminal's escape
+// sequences among them) as \xNN, every other character as it is.
+QString Shown(const QString& name) {
+  QString shown;
+  for (const QChar c : name) {
+    if (c.category() == QChar::Other_Control) {
+      shown += QStringLiteral("\\x") +
+               QStringLiteral("%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::unique_ptr<SessionRecorder> SessionRecorder::Start(const QString& path,
@@ -24,8 +39,10 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const QString& path,
   const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     error = errno == EEXIST
-                ? QStringLiteral("%1 already exists; a recording never overwrites a file").arg(path)
-                : QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+                ? QStringLiteral("%1 already exists; a recording never overwrites a file")
+                      .arg(Shown(path))
+                : QStringLiteral("%1: %2").arg(Shown(path),
+                                               QString::fromLocal8Bit(std::strerror(errno)));
     return nullptr;
   }
   // Past a file-size limit a write fails with EFBIG instead of ending the
@@ -60,7 +77,7 @@ QString SessionRecorder::StatusText() const {
   if (!problem_.isEmpty()) {
     return QStringLiteral("recording stopped: %1").arg(problem_);
   }
-  return QStringLiteral("recording %1").arg(QFileInfo(path_).fileName());
+  return QStringLiteral("recording %1").arg(Shown(QFileInfo(path_).fileName()));
 }
 
 void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
@@ -103,7 +120,7 @@ void SessionRecorder::Flush() {
 }
 
 void SessionRecorder::Fail(int error) {
-  problem_ = QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(),
+  problem_ = QStringLiteral("%1: %2").arg(Shown(QFileInfo(path_).fileName()),
                                           QString::fromLocal8Bit(std::strerror(error)));
   listener_.RemoveObserver(this);
   flush_timer_.stop();

@@ -149,6 +149,15 @@ TEST(SessionRecording, NeverOverwritesAFile) {
   EXPECT_EQ(error, path + " already exists; a recording never overwrites a file");
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), "an earlier session");
+
+  // A name's control characters reach a message (and a terminal) escaped.
+  const QString odd = QDir(fixture.WorkDir())
+                          .filePath(QStringLiteral("no\x1b]2;x\x07"
+                                                   "dir/s.txt"));
+  EXPECT_FALSE(fixture.App().StartRecording(odd, error));
+  EXPECT_TRUE(
+      error.endsWith(QStringLiteral("no\\x1B]2;x\\x07dir/s.txt: No such file or directory")))
+      << error.toStdString();
 }
 
 TEST(SessionRecording, WrittenAtLeastOnceASecond) {
