@@ -169,10 +169,6 @@ bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& e
   return true;
 }
 
-bool IsSessionHeader(std::string_view first_line) {
-  return WithoutCr(first_line) == kSessionHeader;
-}
-
 FirstLine ClassifyFirstLine(std::string_view first_line, std::string& error) {
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::string_view line = first_line;

@@ -55,13 +55,11 @@ void AppendSessionLine(std::string& out, std::int64_t delay_ms, int port, std::s
 // with a delay of at most a day and a port of 1..65535.
 bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& error);
 
-// Whether `first_line` (without its LF; a CR is allowed) is the header.
-bool IsSessionHeader(std::string_view first_line);
-
 // What a file's first line (without its LF) makes of it: a session file of
 // the known version, a session file of another (any line starting with
 // kSessionMagic, after a byte-order mark if there is one, which is refused),
-// or none at all.
+// or none at all. A CR at its end is a CRLF line end's. `error` says why a
+// session file is refused.
 enum class FirstLine { kNotSession, kKnownSession, kRefusedSession };
 FirstLine ClassifyFirstLine(std::string_view first_line, std::string& error);
 
