@@ -6,6 +6,8 @@
 #   make test-sanitize  the same suite built with AddressSanitizer and
 #                       UndefinedBehaviorSanitizer, in build-asan
 #   make package        the Debian package, in build/
+#   make fuzz           every libFuzzer target, built with clang in build-fuzz
+#                       and run FUZZ_SECONDS each (tests/fuzz/README.md)
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
@@ -17,8 +19,13 @@ TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3
                  openbox x11-utils xdotool xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
                  iproute2 util-linux
 PACKAGE_PACKAGES := dpkg-dev lintian desktop-file-utils appstream
+# libFuzzer's runtime is only recommended by clang, so it is named here.
+FUZZ_PACKAGES := clang libclang-rt-dev
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
-.PHONY: all build run test test-sanitize package deps-build deps-run deps-test deps-package clean
+.PHONY: all build run test test-sanitize fuzz package deps-build deps-run deps-test deps-package \
+        deps-fuzz clean
 
 all: build
 
@@ -30,6 +37,9 @@ deps-test: deps-build
 
 deps-package: deps-build
 	@tools/ensure-packages.sh $(PACKAGE_PACKAGES)
+
+deps-fuzz: deps-build
+	@tools/ensure-packages.sh $(FUZZ_PACKAGES)
 
 $(BUILD_DIR)/build.ninja:
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
@@ -49,8 +59,15 @@ test-sanitize:
 	$(MAKE) test BUILD_DIR=build-asan BUILD_TYPE=RelWithDebInfo \
 	  CMAKE_FLAGS="-DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF"
 
+$(FUZZ_DIR)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DORVANE_FUZZ=ON -DORVANE_TESTS=ON -DORVANE_BENCH=OFF
+
+fuzz: deps-fuzz $(FUZZ_DIR)/build.ninja
+	tests/fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 package: deps-package build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

@@ -33,7 +33,7 @@ class FeedClock {
 };
 
 // The feed's state, worked out from what the listener takes in.
-class FeedStatus : public DatagramObserver {
+class FeedStatus final : public DatagramObserver {
  public:
   static constexpr int kLiveSeconds = 15;   // an accepted record this recently: live
   static constexpr int kQuietSeconds = 60;  // longer than this: no data

@@ -2,7 +2,8 @@
 // or turned away, written to a session file that race-feed replays to the
 // same ports in the same rhythm. Lines are buffered and written once a
 // second and at the end, so the receive path never waits for the disk; a
-// failed write ends the recording, never the screen.
+// failed write ends the recording, never the screen, and leaves only whole
+// lines in the file.
 #pragma once
 
 #include "app/race_data_listener.h"
@@ -11,6 +12,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -45,6 +48,7 @@ class SessionRecorder : public QObject, public DatagramObserver {
 
   QString path_;
   int fd_;
+  off_t size_ = 0;  // what is in the file: whole lines only
   RaceDataListener& listener_;
   std::string pending_;
   QElapsedTimer since_last_;

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "relay/session_format.h"
+#include "session/session_format.h"
 #include "tests/relay/password_file_cases.h"
 #include "tools/race_feed/demo.h"
 #include "tools/race_feed/options.h"
@@ -352,7 +352,7 @@ TEST(RaceFeedReplay, LinesSplitIntoDelayAndRecord) {
 }
 
 TEST(RaceFeedReplay, AFileIsCheckedWholeAndABadLineNamed) {
-  const ReplayScript good = ParseReplayText("100\t{a}\r\n\n{b}\n\r\n20\t{c}");
+  const ReplayScript good = ParseReplayText("100\t{a}\r\n\n{b}\n\r\n20\t{c}\n");
   ASSERT_TRUE(good.error.empty()) << good.error;
   ASSERT_EQ(good.records.size(), 3u);
   EXPECT_EQ(good.records[0].delay_ms, 100);
@@ -780,10 +780,10 @@ TEST(RaceFeedLoopback, ARecordedSessionReplaysByteForByteToItsPorts) {
       {0, "250\t{tt}+{clr}+"},
       {1, std::string("zero\0byte", 9)},
   };
-  std::string file(relay::kSessionHeader);
+  std::string file(session::kSessionHeader);
   file += "\n";
   for (const auto& [index, bytes] : datagrams) {
-    file += relay::FormatSessionLine({5, ports[index].Port(), "10.0.0.5", bytes});
+    file += session::FormatSessionLine({5, ports[index].Port(), "10.0.0.5", bytes});
   }
   TempFile session(file);
   const Outcome outcome = RunMain({"replay", session.Path(), "--port", "9"});

@@ -1,22 +1,28 @@
 // Session recording: every datagram taken in, accepted or turned away, is
 // kept in a session file that race-feed replays byte for byte to the same
 // ports, in order; a recording never overwrites a file; a failed write ends
-// the recording and says why, and the screen goes on.
+// the recording and says why, leaves only whole lines, and the screen goes on.
 #include "app/session_recorder.h"
+#include "files/private_namespace.h"
+#include "session/session_format.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +149,15 @@ TEST(SessionRecording, NeverOverwritesAFile) {
   EXPECT_EQ(error, path + " already exists; a recording never overwrites a file");
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), "an earlier session");
+
+  // A name's control characters reach a message (and a terminal) escaped.
+  const QString odd = QDir(fixture.WorkDir())
+                          .filePath(QStringLiteral("no\x1b]2;x\x07"
+                                                   "dir/s.txt"));
+  EXPECT_FALSE(fixture.App().StartRecording(odd, error));
+  EXPECT_TRUE(
+      error.endsWith(QStringLiteral("no\\x1B]2;x\\x07dir/s.txt: No such file or directory")))
+      << error.toStdString();
 }
 
 TEST(SessionRecording, WrittenAtLeastOnceASecond) {
@@ -160,32 +175,91 @@ TEST(SessionRecording, WrittenAtLeastOnceASecond) {
       << "still recording, and the line is on disk";
 }
 
-TEST(SessionRecording, AFailedWriteEndsTheRecordingAndTheScreenGoesOn) {
-  CommentatorFixture fixture;
-  const QString path = QDir(fixture.WorkDir()).filePath("full.txt");
+// Records of 1000 bytes are taken in until the disk refuses part of a write.
+// The recording stops and says why; the file keeps whole lines only, the
+// records in order from the first; and the screen goes on.
+void ExpectCutToWholeLines(CommentatorFixture& fixture, const QString& path,
+                           const std::function<void()>& refuse_more, const QString& problem) {
   QString error;
-  ASSERT_TRUE(fixture.App().StartRecording(path, error));
+  ASSERT_TRUE(fixture.App().StartRecording(path, error)) << error.toStdString();
   ASSERT_NE(fixture.App().Recorder(), nullptr);
-  // A file-size limit makes the next write fail, as a full disk would.
-  struct sigaction ignore {};
-  struct sigaction before {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &before);
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  const rlimit saved = limit;
-  limit.rlim_cur = 32;
-  setrlimit(RLIMIT_FSIZE, &limit);
-  ASSERT_TRUE(fixture.SendAndWait("{heartbeat}+" + std::string(100, 'x'), 1));
-  const bool stopped =
-      WaitUntil([&] { return !fixture.App().Recorder()->Problem().isEmpty(); }, 2500);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &before, nullptr);
-  ASSERT_TRUE(stopped);
-  EXPECT_EQ(fixture.App().Recorder()->StatusText(), "recording stopped: full.txt: File too large");
-  // The records go on being shown and logged.
+  refuse_more();
+  Lines records;
+  for (char c = 'a'; c < 'g'; ++c) {
+    records.push_back("{qdtype}+" + std::string(991, c));
+    ASSERT_TRUE(fixture.SendAndWait(records.back(), 1));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return !fixture.App().Recorder()->Problem().isEmpty(); }, 2500));
+  EXPECT_EQ(fixture.App().Recorder()->StatusText(),
+            "recording stopped: " + QFileInfo(path).fileName() + ": " + problem);
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::string text = file.readAll().toStdString();
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n') << "ends mid-line, after " << text.size() << " bytes";
+  std::string_view rest(text);
+  ASSERT_TRUE(rest.starts_with("#orvane-session 1\n"));
+  rest.remove_prefix(rest.find('\n') + 1);
+  std::size_t taken = 0;
+  while (!rest.empty()) {
+    const std::string_view line = rest.substr(0, rest.find('\n'));
+    rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+    session::SessionEntry entry;
+    std::string line_error;
+    ASSERT_TRUE(session::ParseSessionLine(line, entry, line_error)) << line_error;
+    ASSERT_LT(taken, records.size());
+    EXPECT_EQ(entry.bytes, records[taken++]);
+  }
+  EXPECT_GE(taken, 1u);
+  EXPECT_LT(taken, records.size()) << "the disk took everything";
+
   ASSERT_TRUE(fixture.SendAndWait("{tt}+{standings}0{rnk}1{name}Still here"));
   EXPECT_EQ(fixture.Data().time_trial.standings.Cell(1, 1), "Still here");
+}
+
+// A file-size limit, in this process: the write past it fails (SIGXFSZ is
+// the recorder's to ignore) as a full disk's would.
+TEST(SessionRecording, AFileSizeLimitLeavesWholeLines) {
+  CommentatorFixture fixture;
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  ExpectCutToWholeLines(
+      fixture, QDir(fixture.WorkDir()).filePath("limited.txt"),
+      [&] {
+        rlimit limit = saved;
+        limit.rlim_cur = 3500;
+        setrlimit(RLIMIT_FSIZE, &limit);
+      },
+      "File too large");
+  setrlimit(RLIMIT_FSIZE, &saved);
+}
+
+// A disk that fills: a tmpfs of 64 KiB in a private mount namespace.
+TEST(SessionRecording, AFullDiskLeavesWholeLines) {
+  if (!InsidePrivateNamespace({QStringLiteral("--mount")})) {
+    return;
+  }
+  QTemporaryDir disk;
+  const QByteArray root = QFile::encodeName(disk.path());
+  if (::mount("tmpfs", root.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0) {
+    SkipFromInside("a tmpfs cannot be mounted here");
+  }
+  {
+    CommentatorFixture fixture;
+    // The header takes the recording's first page; a filler takes the rest.
+    ExpectCutToWholeLines(
+        fixture, QDir(disk.path()).filePath("full.txt"),
+        [&] {
+          QFile filler(QDir(disk.path()).filePath("filler"));
+          ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+          const QByteArray block(4096, 'f');
+          for (int blocks = 0; blocks < 100 && filler.write(block) == block.size(); ++blocks) {
+          }
+        },
+        "No space left on device");
+  }
+  ::umount(root.constData());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The relay without a broker: session file lines, BROKER URLs, the message
-// layout, the late joiner's records and the subscriber's ordering.
+// The relay without a broker: BROKER URLs, the message layout, the late
+// joiner's records and the subscriber's ordering.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,7 +10,6 @@
 #include "relay/late_join_state.h"
 #include "relay/message.h"
 #include "relay/sequencer.h"
-#include "relay/session_format.h"
 #include "support/record_fakes.h"
 #include "tools/race_feed/demo.h"
 
@@ -26,61 +25,6 @@ std::string AllBytes() {
     bytes += static_cast<char>(value);
   }
   return bytes;
-}
-
-// ---- Session files ----
-
-TEST(SessionFormat, EveryDatagramSurvivesALine) {
-  const std::string datagrams[] = {
-      "",           "{heartbeat}+",          "a\tb\rc\nd\\e", "\\t is not a tab", "zero\0byte"s,
-      "250\t{tt}+",  // digits and a TAB, as an old replay line would start
-      AllBytes(),   std::string(1024, '\\'),
-  };
-  for (const std::string& bytes : datagrams) {
-    const SessionEntry entry{1234, 29104, "10.0.0.5", bytes};
-    const std::string line = FormatSessionLine(entry);
-    ASSERT_EQ(line.back(), '\n');
-    const std::string_view body(line.data(), line.size() - 1);
-    EXPECT_EQ(body.find('\n'), std::string_view::npos);
-    EXPECT_EQ(body.find('\r'), std::string_view::npos);
-    SessionEntry parsed;
-    std::string error;
-    ASSERT_TRUE(ParseSessionLine(body, parsed, error)) << error;
-    EXPECT_EQ(parsed.bytes, bytes);
-    EXPECT_EQ(parsed.delay_ms, 1234);
-    EXPECT_EQ(parsed.port, 29104);
-    EXPECT_EQ(parsed.sender, "10.0.0.5");
-  }
-  EXPECT_EQ(EscapeSessionText("a\\b\tc\0"s), "a\\\\b\\tc\\0");
-}
-
-TEST(SessionFormat, BadLinesAreNamed) {
-  struct Case {
-    std::string line;
-    std::string error;
-  };
-  const Case cases[] = {
-      {"10\t29105\t10.0.0.5", "not DELAY_MS"},
-      {"x\t29105\t10.0.0.5\t{tt}+", "delay \"x\""},
-      {"86400001\t29105\t10.0.0.5\t{tt}+", "up to a day"},
-      {"10\t0\t10.0.0.5\t{tt}+", "port \"0\""},
-      {"10\t65536\t10.0.0.5\t{tt}+", "port \"65536\""},
-      {"10\t29105\t\t{tt}+", "no sender"},
-      {"10\t29105\t10.0.0.5\tend\\", "backslash ends"},
-      {"10\t29105\t10.0.0.5\t\\x41", "unknown escape \\x"},
-  };
-  for (const Case& c : cases) {
-    SessionEntry entry;
-    std::string error;
-    EXPECT_FALSE(ParseSessionLine(c.line, entry, error)) << c.line;
-    EXPECT_NE(error.find(c.error), std::string::npos) << c.line << " -> " << error;
-  }
-  SessionEntry entry;
-  std::string error;
-  EXPECT_TRUE(ParseSessionLine("0\t29105\t10.0.0.5\tx\r", entry, error)) << error;
-  EXPECT_EQ(entry.bytes, "x");
-  EXPECT_TRUE(IsSessionHeader("#orvane-session 1\r"));
-  EXPECT_FALSE(IsSessionHeader("#orvane-session 2"));
 }
 
 // ---- BROKER and its options ----

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <thread>
@@ -30,26 +29,6 @@ constexpr double kLongestDueMs = 1e12;
 int Fail(std::ostream& err, const std::string& message, int status) {
   err << "race-feed: " << message << '\n';
   return status;
-}
-
-bool ReadFile(const std::string& path, std::string& contents, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  char buffer[8192];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    contents.append(buffer, got);
-  }
-  const bool failed = std::ferror(file) != 0;
-  const int saved = errno;
-  std::fclose(file);
-  if (failed) {
-    error = "cannot read " + path + ": " + std::strerror(saved);
-  }
-  return !failed;
 }
 
 // Sleeps until `due`, in slices, so the progress bar's clock keeps moving.
@@ -132,19 +111,9 @@ int Run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     }
     records.push_back({0, options.text});
   } else if (options.command == Command::kReplay) {
-    std::string text;
-    std::string error;
-    if (options.file == "-") {
-      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      if (in.bad()) {
-        return Fail(err, "cannot read standard input", kExitRuntime);
-      }
-    } else if (!ReadFile(options.file, text, error)) {
-      return Fail(err, error, kExitRuntime);
-    }
-    ReplayScript script = ParseReplayText(text);
+    ReplayScript script = ReadReplayFile(options.file, in);
     if (!script.error.empty()) {
-      return Fail(err, options.file + ": " + script.error + "; nothing sent", kExitRuntime);
+      return Fail(err, script.error + "; nothing sent", kExitRuntime);
     }
     records = std::move(script.records);
   } else if (options.command == Command::kDemo) {

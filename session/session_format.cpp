@@ -1,9 +1,9 @@
-#include "relay/session_format.h"
+#include "session/session_format.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace relay {
+namespace session {
 
 namespace {
 
@@ -106,7 +106,8 @@ bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string&
         bytes += '\0';
         break;
       default:
-        error = std::string("unknown escape \\") + text[i] + " (known: \\\\ \\t \\r \\n \\0)";
+        error = "unknown escape \\" + PrintableExcerpt(text.substr(i, 1)) +
+                " (known: \\\\ \\t \\r \\n \\0)";
         return false;
     }
   }
@@ -145,14 +146,14 @@ bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& e
   if (!AllDigits(delay) ||
       std::from_chars(delay.data(), delay.data() + delay.size(), delay_ms).ec != std::errc() ||
       delay_ms > kMaxDelayMs) {
-    error = "delay \"" + std::string(delay) + "\" is not a number of milliseconds up to a day";
+    error = "delay \"" + PrintableExcerpt(delay) + "\" is not a number of milliseconds up to a day";
     return false;
   }
   int port_number = 0;
   if (!AllDigits(port) ||
       std::from_chars(port.data(), port.data() + port.size(), port_number).ec != std::errc() ||
       port_number < 1 || port_number > 65535) {
-    error = "port \"" + std::string(port) + "\" is not 1..65535";
+    error = "port \"" + PrintableExcerpt(port) + "\" is not 1..65535";
     return false;
   }
   if (sender.empty()) {
@@ -168,8 +169,50 @@ bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& e
   return true;
 }
 
-bool IsSessionHeader(std::string_view first_line) {
-  return WithoutCr(first_line) == kSessionHeader;
+FirstLine ClassifyFirstLine(std::string_view first_line, std::string& error) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::string_view line = first_line;
+  const bool mark = line.starts_with(kByteOrderMark);
+  if (mark) {
+    line.remove_prefix(kByteOrderMark.size());
+  }
+  if (!line.starts_with(kSessionMagic)) {
+    return FirstLine::kNotSession;
+  }
+  // The CR of a CRLF line end is the line end's, as on every other line.
+  if (mark) {
+    error = "a byte-order mark before the header; a session file starts with \"" +
+            std::string(kSessionHeader) + "\"";
+  } else if (WithoutCr(line) != kSessionHeader) {
+    error = "header \"" + PrintableExcerpt(WithoutCr(line)) + "\" is not \"" +
+            std::string(kSessionHeader) + "\", the only version known here";
+  } else {
+    return FirstLine::kKnownSession;
+  }
+  return FirstLine::kRefusedSession;
 }
 
-}  // namespace relay
+std::string PrintableExcerpt(std::string_view bytes, std::size_t limit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::string_view shown = bytes.substr(0, limit);
+  std::string text;
+  text.reserve(shown.size() + 3);
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      text += "\\\\";
+    } else if (byte >= 0x20 && byte < 0x7f) {
+      text += c;
+    } else {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xf];
+    }
+  }
+  if (shown.size() < bytes.size()) {
+    text += "...";
+  }
+  return text;
+}
+
+}  // namespace session

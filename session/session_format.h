@@ -9,15 +9,28 @@
 // bytes with "\\", "\t", "\r", "\n" and "\0" (a zero byte) written as
 // escapes, so every datagram survives, the empty one included. Standard
 // library only, for the screen and race-feed alike.
+//
+// A line is written whole or not at all, so a file that does not end on a
+// line end was cut short (a full disk, a killed writer) and is not played.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace relay {
+namespace session {
 
 inline constexpr std::string_view kSessionHeader = "#orvane-session 1";
+// What every version's header starts with.
+inline constexpr std::string_view kSessionMagic = "#orvane-session";
+
+// The longest datagram a line carries, as the screen reads it.
+inline constexpr std::size_t kMaxDatagramBytes = 1024;
+// The longest line a reader needs to take, its LF not counted: every byte of
+// the largest datagram escaped, a delay of a day with room for leading zeros,
+// a port, a sender (an IPv6 address in text at most), three TABs and a CR.
+inline constexpr std::size_t kMaxSessionLineBytes = 2 * kMaxDatagramBytes + 128;
 
 struct SessionEntry {
   std::int64_t delay_ms = 0;
@@ -42,7 +55,18 @@ void AppendSessionLine(std::string& out, std::int64_t delay_ms, int port, std::s
 // with a delay of at most a day and a port of 1..65535.
 bool ParseSessionLine(std::string_view line, SessionEntry& entry, std::string& error);
 
-// Whether `first_line` (without its LF; a CR is allowed) is the header.
-bool IsSessionHeader(std::string_view first_line);
+// What a file's first line (without its LF) makes of it: a session file of
+// the known version, a session file of another (any line starting with
+// kSessionMagic, after a byte-order mark if there is one, which is refused),
+// or none at all. A CR at its end is a CRLF line end's. `error` says why a
+// session file is refused.
+enum class FirstLine { kNotSession, kKnownSession, kRefusedSession };
+FirstLine ClassifyFirstLine(std::string_view first_line, std::string& error);
 
-}  // namespace relay
+// `bytes` fit for a terminal and a log: printable ASCII as it is, a backslash
+// as "\\", every other byte as "\xNN", so no escape sequence in a file
+// reaches the screen. At most `limit` bytes of the input are shown; "..."
+// says there was more.
+std::string PrintableExcerpt(std::string_view bytes, std::size_t limit = 60);
+
+}  // namespace session
