@@ -8,6 +8,7 @@ screenshots of the whole display are kept as artefacts.
 Usage (from run_e2e.sh, inside a session bus): e2e_test.py PROGRAM RACE_FEED ARTIFACT_DIR
 """
 
+import linecache
 import os
 import re
 import shutil
@@ -51,7 +52,8 @@ OUTER_FRAMES = {
 def wait_for(what, timeout=10.0, step=0.1):
     """Polls `what` until it returns something true, or fails after `timeout`.
 
-    The failure names the line that waited, so a flaky wait can be found."""
+    The failure names the line that waited and what it waited for, how long,
+    and the last answer, so a flaky wait can be found."""
     deadline = time.monotonic() + timeout
     last = None
     while time.monotonic() < deadline:
@@ -63,7 +65,9 @@ def wait_for(what, timeout=10.0, step=0.1):
             return last
         time.sleep(step)
     caller = sys._getframe(1)
-    raise AssertionError(f"timed out waiting at line {caller.f_lineno}; last answer: {last!r}")
+    waited_for = linecache.getline(caller.f_code.co_filename, caller.f_lineno).strip()
+    raise AssertionError(f"gave up after {timeout:g} s waiting at line {caller.f_lineno}"
+                         f" ({waited_for}); last answer: {last!r}")
 
 
 def feed(*args):
@@ -250,6 +254,15 @@ class CommentatorScreen:
             # The receivers open as the main window is shown; a heartbeat proves it.
             if heartbeat:
                 wait_for(self._answers_heartbeat, timeout=20)
+        except AssertionError as error:
+            # What became of the program is the likeliest reason.
+            status = self.process.poll()
+            state = "still running" if status is None else f"ended with status {status}"
+            self.output.flush()
+            with open(os.path.join(self.dir, "program.log"), "rb") as log:
+                said = log.read()[-2000:].decode("latin-1")
+            self.cleanup()
+            raise AssertionError(f"{error}; the program is {state}; its output: {said!r}") from None
         except BaseException:
             # A program left running would hold the ports for the next tests.
             self.cleanup()
