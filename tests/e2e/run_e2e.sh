@@ -3,6 +3,13 @@
 # session bus, with no window manager or under one, read from outside
 # through the accessibility bus.
 # Usage: run_e2e.sh PROGRAM RACE_FEED ARTIFACT_DIR [none|openbox]
+#
+# E2E_PRIVATE_NETWORK=1 runs the window manager and the tests in a network
+# namespace of their own (loopback only; needs the rights for unshare -n),
+# so two runs at once do not share the program's fixed ports. Xvfb stays in
+# the caller's namespace: it picks its display by the abstract sockets it can
+# bind, which each network namespace has its own of, so only there does its
+# choice see every other X server. The tests reach it through its socket file.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 window_manager=${4:-none}
@@ -48,25 +55,34 @@ give_up() {
 seconds_since() {
   awk -v start="$1" -v now="$(date +%s.%N)" 'BEGIN { printf "%.1f", now - start }'
 }
-
-# Xvfb picks a display nobody holds (it takes the display's lock file, so
-# two runs at once, or another X server starting, cannot pick the same one)
-# and writes its number once it accepts clients.
-started=$(date +%s.%N)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
 limit=30
-until grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; do
-  kill -0 "$xvfb" 2>/dev/null || give_up "Xvfb to report its display" "$(seconds_since "$started")" \
-    "$xvfb" "$work/xvfb.log" "no display number written"
-  [ "$(seconds_since "$started" | cut -d. -f1)" -lt "$limit" ] ||
-    give_up "Xvfb to report its display" "$limit" "$xvfb" "$work/xvfb.log" \
-      "display file: '$(cat "$work/display")'"
-  sleep 0.05
-done
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
-echo "e2e: Xvfb on $DISPLAY after $(seconds_since "$started") s"
+
+if [ -z "${E2E_DISPLAY_READY:-}" ]; then
+  # Xvfb picks a display no other X server holds and writes its number once
+  # it accepts clients; two runs starting together get different displays.
+  started=$(date +%s.%N)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  until grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; do
+    kill -0 "$xvfb" 2>/dev/null || give_up "Xvfb to report its display" "$(seconds_since "$started")" \
+      "$xvfb" "$work/xvfb.log" "no display number written"
+    [ "$(seconds_since "$started" | cut -d. -f1)" -lt "$limit" ] ||
+      give_up "Xvfb to report its display" "$limit" "$xvfb" "$work/xvfb.log" \
+        "display file: '$(cat "$work/display")'"
+    sleep 0.05
+  done
+  DISPLAY=":$(cat "$work/display")"
+  export DISPLAY
+  echo "e2e: Xvfb on $DISPLAY after $(seconds_since "$started") s"
+  # The rest, on that display.
+  if [ "${E2E_PRIVATE_NETWORK:-0}" = 1 ]; then
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    E2E_DISPLAY_READY=1 unshare -n sh -c 'ip link set lo up && exec sh "$0" "$@"' "$0" "$@"
+  else
+    E2E_DISPLAY_READY=1 sh "$0" "$@"
+  fi
+  exit 0
+fi
 
 if [ "$window_manager" = openbox ]; then
   # A home of its own: every run is openbox's first start, whatever earlier
