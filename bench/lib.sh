@@ -34,12 +34,17 @@ trap cleanup EXIT
 # Runs the calling script again inside its own network namespace, where only
 # its own loopback traffic moves the UDP counters and nothing else binds the
 # program's fixed ports. Without the rights for one it runs where it is.
+# X servers pick their display by the abstract sockets they can bind, which
+# each network namespace has its own of: the namespace gets its own X socket
+# directory too, so its Xvfb cannot take over another server's socket file.
 enter_netns() {
   if [ -n "${BENCH_NETNS:-}" ]; then
     return
   fi
-  if unshare -n true 2>/dev/null; then
-    exec unshare -n env BENCH_NETNS=1 bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+  if unshare -n -m true 2>/dev/null; then
+    exec unshare -n -m env BENCH_NETNS=1 bash -c \
+      'ip link set lo up && mkdir -p /tmp/.X11-unix &&
+       mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix && exec bash "$@"' bash "$0" "$@"
   fi
   export BENCH_NETNS=shared
 }
