@@ -1,8 +1,8 @@
 // Whether the race feed is alive, at a glance: the feed's state (waiting for
 // the first record, live, quiet, no data), a sender the listening address
 // turns away, a receiver that could not be opened, datagrams the kernel
-// dropped, the records a second, and the time of day. Shown in the main window's menu bar, right
-// corner, so the window's own layout stays as it is.
+// dropped, the records a second, and the time of day. Shown in the main
+// window's menu bar, right corner, so the window's own layout stays as it is.
 #pragma once
 
 #include "app/race_data_listener.h"
