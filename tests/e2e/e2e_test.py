@@ -8,6 +8,8 @@ screenshots of the whole display are kept as artefacts.
 Usage (from run_e2e.sh, inside a session bus): e2e_test.py PROGRAM RACE_FEED ARTIFACT_DIR
 """
 
+import ast
+import inspect
 import linecache
 import os
 import re
@@ -17,6 +19,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 import unittest
 
@@ -53,7 +56,8 @@ def wait_for(what, timeout=10.0, step=0.1):
     """Polls `what` until it returns something true, or fails after `timeout`.
 
     The failure names the line that waited and what it waited for, how long,
-    and the last answer, so a flaky wait can be found."""
+    the last answer and, where that answer is a comparison's, the values
+    compared, so a flaky wait can be found."""
     deadline = time.monotonic() + timeout
     last = None
     while time.monotonic() < deadline:
@@ -67,7 +71,47 @@ def wait_for(what, timeout=10.0, step=0.1):
     caller = sys._getframe(1)
     waited_for = linecache.getline(caller.f_code.co_filename, caller.f_lineno).strip()
     raise AssertionError(f"gave up after {timeout:g} s waiting at line {caller.f_lineno}"
-                         f" ({waited_for}); last answer: {last!r}")
+                         f" ({waited_for}); last answer: {last!r}{compared(what)}")
+
+
+def compared(what):
+    """What a waiting lambda compares or asks about, read again now: the last
+    state seen, where its own answer is only True or False."""
+    try:
+        tree = ast.parse(textwrap.dedent(inspect.getsource(what)))
+        names = dict(what.__globals__)
+        names.update(zip(what.__code__.co_freevars,
+                         (cell.cell_contents for cell in what.__closure__ or ())))
+    except (OSError, TypeError, SyntaxError, ValueError):
+        return ""
+    lambdas = [node for node in ast.walk(tree) if isinstance(node, ast.Lambda)]
+    if len(lambdas) != 1:
+        return ""
+    observed = {}
+
+    def observe(node):
+        if isinstance(node, ast.BoolOp):
+            for value in node.values:
+                observe(value)
+        elif isinstance(node, ast.Compare):
+            for side in (node.left, *node.comparators):
+                observe(side)
+        elif (isinstance(node, ast.Call) and isinstance(node.func, ast.Attribute)
+              and node.func.attr in ("startswith", "endswith")):
+            observe(node.func.value)
+        elif not isinstance(node, (ast.Constant, ast.List, ast.Tuple)):
+            if isinstance(node, ast.Call):  # which window, which table
+                for argument in node.args:
+                    if isinstance(argument, ast.Name):
+                        observe(argument)
+            text = ast.unparse(node)
+            try:
+                observed[text] = eval(compile(ast.Expression(node), "<wait>", "eval"), names)
+            except Exception as error:  # pylint: disable=broad-except
+                observed[text] = error
+
+    observe(lambdas[0].body)
+    return "".join(f"; {text} = {value!r}" for text, value in observed.items())
 
 
 def feed(*args):
