@@ -32,11 +32,21 @@ QColor StateColour(FeedStatus::State state) {
 }
 
 FeedStatus::FeedStatus(const FeedClock& clock, const RaceDataListener* listener)
-    : clock_(clock), listener_(listener) {}
+    : clock_(clock), listener_(listener) {
+  if (listener_ != nullptr) {
+    connect(listener_, &RaceDataListener::ReceiversChanged, this, &FeedStatus::Changed);
+  }
+}
 
 void FeedStatus::DatagramTaken(int, std::string_view sender, std::string_view, bool accepted) {
   const qint64 now = clock_.MonotonicMs();
+  bool changed = false;
+  if (!drops_told_ && listener_ != nullptr && listener_->KernelDropsSeen() > 0) {
+    drops_told_ = true;
+    changed = true;
+  }
   if (accepted) {
+    changed = changed || last_accepted_ms_ < 0 || now - last_accepted_ms_ >= kLiveSeconds * 1000;
     last_accepted_ms_ = now;
     const qint64 second = now / 1000;
     Second& slot = seconds_[static_cast<std::size_t>(second) % seconds_.size()];
@@ -44,14 +54,21 @@ void FeedStatus::DatagramTaken(int, std::string_view sender, std::string_view, b
       slot = {second, 0};
     }
     ++slot.records;
-    return;
+  } else {
+    const bool shown = last_ignored_ms_ >= 0 && now - last_ignored_ms_ < kIgnoredShownMs;
+    if (ignored_sender_ != sender || !shown) {
+      changed = true;
+    }
+    if (ignored_sender_ != sender) {
+      ignored_sender_.assign(sender);
+      ignored_count_ = 0;
+    }
+    ++ignored_count_;
+    last_ignored_ms_ = now;
   }
-  if (ignored_sender_ != sender) {
-    ignored_sender_.assign(sender);
-    ignored_count_ = 0;
+  if (changed) {
+    emit Changed();
   }
-  ++ignored_count_;
-  last_ignored_ms_ = now;
 }
 
 FeedStatus::Report FeedStatus::Now() const {
@@ -62,6 +79,9 @@ FeedStatus::Report FeedStatus::Now() const {
     if (listener_->OpenFailed(receiver)) {
       report.closed_ports.push_back(listener_->Port(receiver));
     }
+  }
+  if (listener_ != nullptr) {
+    report.kernel_drops = listener_->KernelDrops();
   }
   if (last_accepted_ms_ >= 0) {
     report.silent_seconds = static_cast<int>((now - last_accepted_ms_) / 1000);
@@ -109,6 +129,10 @@ std::vector<StatusText> ReportParts(const FeedStatus::Report& report) {
   for (int port : report.closed_ports) {
     parts.push_back({StatusPart::kClosedPorts, QStringLiteral("port %1 closed").arg(port)});
   }
+  if (report.kernel_drops > 0) {
+    parts.push_back(
+        {StatusPart::kLosses, QStringLiteral("%1 lost in the kernel").arg(report.kernel_drops)});
+  }
   parts.push_back(
       {StatusPart::kRate, QStringLiteral("%1 rec/s").arg(report.records_per_second, 0, 'f', 1)});
   parts.push_back({StatusPart::kClock, report.time_of_day.toString(QStringLiteral("HH:mm:ss"))});
@@ -153,7 +177,11 @@ QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int wid
 }
 
 FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
-    : QWidget(parent), status_(status), mark_(new QLabel(this)), text_(new QLabel(this)) {
+    : QWidget(parent),
+      status_(status),
+      mark_(new QLabel(this)),
+      text_(new QLabel(this)),
+      ticks_(new QTimer(this)) {
   setAccessibleName(QStringLiteral("Feed status"));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 0, 6, 0);
@@ -164,10 +192,24 @@ FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
   text_->setTextFormat(Qt::PlainText);
   layout->addWidget(mark_);
   layout->addWidget(text_);
-  ticks_.setInterval(1000);
-  connect(&ticks_, &QTimer::timeout, this, &FeedStatusView::Refresh);
-  ticks_.start();
+  ticks_->setObjectName(QStringLiteral("ticks"));
+  ticks_->setInterval(1000);
+  connect(ticks_, &QTimer::timeout, this, &FeedStatusView::Refresh);
+  ticks_->start();
+  connect(&status_, &FeedStatus::Changed, this, &FeedStatusView::RefreshSoon);
   Refresh();
+}
+
+void FeedStatusView::RefreshSoon() {
+  // Several changes within one receive cycle make one refresh.
+  if (refresh_due_) {
+    return;
+  }
+  refresh_due_ = true;
+  QTimer::singleShot(0, this, [this] {
+    refresh_due_ = false;
+    Refresh();
+  });
 }
 
 void FeedStatusView::AddLine(StatusPart part, std::function<QString()> line) {

@@ -1,8 +1,8 @@
 // Whether the race feed is alive, at a glance: the feed's state (waiting for
 // the first record, live, quiet, no data), a sender the listening address
-// turns away, a receiver that could not be opened, the records a second,
-// and the time of day. Shown in the main window's menu bar, right corner,
-// so the window's own layout stays as it is.
+// turns away, a receiver that could not be opened, datagrams the kernel
+// dropped, the records a second, and the time of day. Shown in the main
+// window's menu bar, right corner, so the window's own layout stays as it is.
 #pragma once
 
 #include "app/race_data_listener.h"
@@ -32,8 +32,14 @@ class FeedClock {
   virtual QTime TimeOfDay() const = 0;
 };
 
-// The feed's state, worked out from what the listener takes in.
-class FeedStatus final : public DatagramObserver {
+// The feed's state, worked out from what the listener takes in. Changed is
+// emitted when what is said changes in kind: a first record or one after a
+// silence, a sender newly turned away, a receiver opened or not, the kernel's
+// first drop. Counts and the silence's length only grow between reports, so
+// a record at full rate costs no report of its own.
+class FeedStatus final : public QObject, public DatagramObserver {
+  Q_OBJECT
+
  public:
   static constexpr int kLiveSeconds = 15;   // an accepted record this recently: live
   static constexpr int kQuietSeconds = 60;  // longer than this: no data
@@ -47,6 +53,7 @@ class FeedStatus final : public DatagramObserver {
     std::string ignored_sender;  // empty: nobody turned away lately
     std::uint64_t ignored_count = 0;
     std::vector<int> closed_ports;
+    std::uint64_t kernel_drops = 0;  // both ports
     double records_per_second = 0;
     QTime time_of_day;
   };
@@ -59,6 +66,9 @@ class FeedStatus final : public DatagramObserver {
 
   Report Now() const;
 
+ signals:
+  void Changed();
+
  private:
   const FeedClock& clock_;
   const RaceDataListener* listener_;
@@ -66,6 +76,7 @@ class FeedStatus final : public DatagramObserver {
   qint64 last_ignored_ms_ = -1;
   std::string ignored_sender_;
   std::uint64_t ignored_count_ = 0;
+  bool drops_told_ = false;
   // Accepted records counted by the second they came in, round robin.
   struct Second {
     qint64 second = -1;
@@ -103,8 +114,10 @@ QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int wid
 inline constexpr const char* kStatusSeparator = "  \u00b7  ";
 
 // The corner itself: a coloured mark that a screen reader reads as the
-// state, and the rest as text; refreshed once a second. The whole text is
-// its tooltip and accessible description, however much of it shows.
+// state, and the rest as text; refreshed once a second for the clock and the
+// counts, and on the next event loop pass after the status changes. The
+// whole text is its tooltip and accessible description, however much of it
+// shows.
 class FeedStatusView : public QWidget {
   Q_OBJECT
 
@@ -121,12 +134,15 @@ class FeedStatusView : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void RefreshSoon();
+
   const FeedStatus& status_;
+  bool refresh_due_ = false;
   std::vector<std::pair<StatusPart, std::function<QString()>>> lines_;
   QString whole_text_;
   QLabel* mark_;
   QLabel* text_;
-  QTimer ticks_;
+  QTimer* ticks_;  // named "ticks", so a test can stop them
 };
 
 // The system's clocks.

@@ -47,6 +47,7 @@ void RaceDataListener::Open() {
   opened_ = true;
   receivers_[0]->Open(ports_.first);
   receivers_[1]->Open(ports_.second);
+  emit ReceiversChanged();
 }
 
 void RaceDataListener::Close() {
@@ -54,6 +55,7 @@ void RaceDataListener::Close() {
   for (UdpReceiver* receiver : receivers_) {
     receiver->Close();
   }
+  emit ReceiversChanged();
 }
 
 quint16 RaceDataListener::LocalPort(int receiver) const {
@@ -62,6 +64,14 @@ quint16 RaceDataListener::LocalPort(int receiver) const {
 
 int RaceDataListener::ReceiveBufferSize(int receiver) const {
   return receivers_[receiver]->ReceiveBufferSize();
+}
+
+std::uint64_t RaceDataListener::KernelDropsSeen() const {
+  return receivers_[0]->KernelDropsSeen() + receivers_[1]->KernelDropsSeen();
+}
+
+std::uint64_t RaceDataListener::KernelDrops() const {
+  return receivers_[0]->KernelDrops() + receivers_[1]->KernelDrops();
 }
 
 bool RaceDataListener::IsOpen(int receiver) const {

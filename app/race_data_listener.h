@@ -20,6 +20,7 @@
 #include <QObject>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -61,7 +62,7 @@ class RaceDataListener : public QObject {
   ~RaceDataListener() override;
 
   // Opens each receiver that is not open yet; one that cannot be opened
-  // stays closed without a message.
+  // stays closed without a message (ReceiversChanged tells it has been tried).
   void Open();
   void Close();
 
@@ -80,10 +81,18 @@ class RaceDataListener : public QObject {
   bool IsOpen(int receiver) const;
   // The receiver has been asked to open and could not.
   bool OpenFailed(int receiver) const { return opened_ && !IsOpen(receiver); }
+  // Datagrams the kernel dropped for want of room, both ports summed: as
+  // told with the latest datagrams (cheap), or asked of the sockets now.
+  std::uint64_t KernelDropsSeen() const;
+  std::uint64_t KernelDrops() const;
 
   void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
   // True while a record is being handled.
   bool Handling() const { return handling_; }
+
+ signals:
+  // After Open and Close: which receivers are open may have changed.
+  void ReceiversChanged();
 
  private:
   void RunReceiveCycle(int receiver);

@@ -34,12 +34,17 @@ trap cleanup EXIT
 # Runs the calling script again inside its own network namespace, where only
 # its own loopback traffic moves the UDP counters and nothing else binds the
 # program's fixed ports. Without the rights for one it runs where it is.
+# X servers pick their display by the abstract sockets they can bind, which
+# each network namespace has its own of: the namespace gets its own X socket
+# directory too, so its Xvfb cannot take over another server's socket file.
 enter_netns() {
   if [ -n "${BENCH_NETNS:-}" ]; then
     return
   fi
-  if unshare -n true 2>/dev/null; then
-    exec unshare -n env BENCH_NETNS=1 bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+  if unshare -n -m true 2>/dev/null; then
+    exec unshare -n -m env BENCH_NETNS=1 bash -c \
+      'ip link set lo up && mkdir -p /tmp/.X11-unix &&
+       mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix && exec bash "$@"' bash "$0" "$@"
   fi
   export BENCH_NETNS=shared
 }
@@ -119,33 +124,25 @@ wait_pid() {
 }
 
 XVFB_DISPLAY=
-# Starts Xvfb on the first free display from 140 on. Another program may
-# take the same display at the same moment: a server that dies, or does not
-# answer, gives way to the next display.
+# Starts Xvfb on a display it picks itself (it takes the display's lock, so
+# nothing starting at the same moment can pick the same one); it writes the
+# number once it accepts clients.
 start_xvfb() {
-  local n i pid
-  for ((n = 140; n < 200; n++)); do
-    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then
-      continue
+  local i pid
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$BENCH_TMP/xvfb-display" \
+    >"$BENCH_TMP/xvfb.log" 2>&1 &
+  pid=$!
+  BENCH_PIDS+=("$pid")
+  for ((i = 0; i < 600; i++)); do
+    if grep -q '^[0-9][0-9]*$' "$BENCH_TMP/xvfb-display" 2>/dev/null; then
+      XVFB_DISPLAY=:$(cat "$BENCH_TMP/xvfb-display")
+      return 0
     fi
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_TMP/xvfb-$n.log" 2>&1 &
-    pid=$!
-    for ((i = 0; i < 100; i++)); do
-      if ! kill -0 "$pid" 2>/dev/null; then
-        break
-      fi
-      if [ -S "/tmp/.X11-unix/X$n" ] &&
-        { ! command -v xwininfo >/dev/null || xwininfo -display ":$n" -root >/dev/null 2>&1; }; then
-        BENCH_PIDS+=("$pid")
-        XVFB_DISPLAY=:$n
-        return 0
-      fi
-      sleep 0.05
-    done
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
   done
-  echo "Xvfb did not start" >&2
+  echo "Xvfb did not report a display within 30 s; its output:" >&2
+  tail -n 20 "$BENCH_TMP/xvfb.log" >&2
   return 1
 }
 

@@ -2,11 +2,16 @@
 
 #include <QSocketNotifier>
 
+#include <linux/sock_diag.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +25,18 @@ void EnlargeReceiveBuffer(int fd) {
   if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
   }
+}
+
+// The socket's drop count as it stands, or `fallback` when the kernel cannot
+// tell (before Linux 4.12 and its SO_MEMINFO).
+std::uint32_t SocketDrops(int fd, std::uint32_t fallback) {
+  std::uint32_t memory[SK_MEMINFO_VARS] = {};
+  socklen_t length = sizeof memory;
+  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &length) != 0 ||
+      length < (SK_MEMINFO_DROPS + 1) * sizeof memory[0]) {
+    return fallback;
+  }
+  return std::max(memory[SK_MEMINFO_DROPS], fallback);
 }
 
 }  // namespace
@@ -49,6 +66,8 @@ bool UdpReceiver::Open(quint16 port) {
     return false;
   }
   EnlargeReceiveBuffer(fd);
+  // Each datagram then carries the socket's drop count as it was queued.
+  setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
   // Asked once here rather than of the socket per datagram; with port 0 the
   // kernel chose it.
   socklen_t length = sizeof local;
@@ -67,6 +86,8 @@ void UdpReceiver::Close() {
   if (!IsOpen()) {
     return;
   }
+  drops_closed_ += SocketDrops(fd_, drops_seen_);
+  drops_seen_ = 0;
   delete notifier_;
   notifier_ = nullptr;
   ::close(fd_);
@@ -79,13 +100,31 @@ bool UdpReceiver::Receive(Datagram& out) {
     return false;
   }
   sockaddr_in sender{};
-  socklen_t sender_length = sizeof sender;
+  iovec buffer{out.bytes, sizeof out.bytes};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+  msghdr message{};
+  message.msg_name = &sender;
+  message.msg_namelen = sizeof sender;
+  message.msg_iov = &buffer;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
   // MSG_TRUNC makes the kernel report the datagram's real length, so an
   // oversized one is recognised; it has been taken off the queue either way.
-  const ssize_t length = recvfrom(fd_, out.bytes, sizeof out.bytes, MSG_TRUNC | MSG_DONTWAIT,
-                                  reinterpret_cast<sockaddr*>(&sender), &sender_length);
-  if (length < 0 || static_cast<std::size_t>(length) > sizeof out.bytes ||
-      sender.sin_family != AF_INET) {
+  const ssize_t length = recvmsg(fd_, &message, MSG_TRUNC | MSG_DONTWAIT);
+  if (length < 0) {
+    return false;
+  }
+  // The drop count comes only once the socket has dropped something.
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+       header = CMSG_NXTHDR(&message, header)) {
+    if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SO_RXQ_OVFL) {
+      std::uint32_t drops = 0;
+      std::memcpy(&drops, CMSG_DATA(header), sizeof drops);
+      drops_seen_ = std::max(drops_seen_, drops);
+    }
+  }
+  if (static_cast<std::size_t>(length) > sizeof out.bytes || sender.sin_family != AF_INET) {
     return false;
   }
   out.size = static_cast<std::size_t>(length);
@@ -110,4 +149,8 @@ int UdpReceiver::ReceiveBufferSize() const {
     return 0;
   }
   return size;
+}
+
+std::uint64_t UdpReceiver::KernelDrops() const {
+  return drops_closed_ + (IsOpen() ? SocketDrops(fd_, drops_seen_) : 0);
 }

@@ -1,11 +1,13 @@
 // One IPv4 UDP receiver: bound to 0.0.0.0 and a port with address reuse,
 // pending data reported on the event loop's thread, one datagram received at
-// a time into the caller's buffer with the sender's dotted address.
+// a time into the caller's buffer with the sender's dotted address, and the
+// datagrams the kernel dropped because the receive buffer was full.
 #pragma once
 
 #include <QObject>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class QSocketNotifier;
@@ -43,11 +45,20 @@ class UdpReceiver : public QObject {
   // reports it (it doubles the request for bookkeeping).
   int ReceiveBufferSize() const;
 
+  // Datagrams the kernel dropped on this receiver's sockets since it was
+  // made (a closed socket's count is kept). As told with the latest datagram
+  // received: costs nothing, but drops after that datagram are not in it.
+  std::uint64_t KernelDropsSeen() const { return drops_closed_ + drops_seen_; }
+  // Asked of the socket now, so drops after the latest datagram count too.
+  std::uint64_t KernelDrops() const;
+
  signals:
   void DataAvailable();
 
  private:
   int fd_ = -1;
   quint16 local_port_ = 0;
+  std::uint32_t drops_seen_ = 0;    // the open socket's, as of its latest datagram
+  std::uint64_t drops_closed_ = 0;  // sockets closed before
   QSocketNotifier* notifier_ = nullptr;
 };

@@ -1,13 +1,14 @@
 // The feed status corner, driven by a clock of the test's own: the state
 // from waiting to live, quiet and no data; a sender turned away; a receiver
-// that could not be opened; the records a second; and what a screen reader
-// reads there.
+// that could not be opened; the records a second; what a screen reader
+// reads there; and a change of state shown without waiting for the tick.
 #include "app/feed_status.h"
 #include "support/test_support.h"
 
 #include <QLabel>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -94,6 +95,52 @@ TEST(FeedStatus, RecordsASecondOverTheLastFiveWholeSeconds) {
   EXPECT_TRUE(ReportText(status.Now()).contains("0.0 rec/s"));
 }
 
+// The corner's one-second tick, stopped: what it shows then comes from the
+// status's own reports.
+void StopTicks(FeedStatusView& corner) {
+  auto* ticks = corner.findChild<QTimer*>(QStringLiteral("ticks"));
+  ASSERT_NE(ticks, nullptr);
+  ticks->stop();
+}
+
+QString CornerText(const FeedStatusView& corner) {
+  return corner.findChildren<QLabel*>().at(1)->text();
+}
+
+TEST(FeedStatusCorner, AChangeOfStateIsShownAtOnceAndARecordThatChangesNothingIsNot) {
+  FakeClock clock;
+  FeedStatus status(clock, nullptr);
+  int reports = 0;
+  QObject::connect(&status, &FeedStatus::Changed, [&] { ++reports; });
+  FeedStatusView corner(status);
+  StopTicks(corner);
+  ASSERT_TRUE(CornerText(corner).startsWith("waiting for the first record"));
+
+  Accepted(status);
+  Settle(1);
+  EXPECT_TRUE(CornerText(corner).startsWith("live")) << CornerText(corner).toStdString();
+  EXPECT_EQ(reports, 1);
+  Accepted(status, 1000);
+  EXPECT_EQ(reports, 1) << "more records say nothing new";
+
+  status.DatagramTaken(1, "10.0.0.7", "{tt}+", false);
+  Settle(1);
+  EXPECT_TRUE(CornerText(corner).contains("ignoring 10.0.0.7 (1)"))
+      << CornerText(corner).toStdString();
+  EXPECT_EQ(reports, 2);
+  status.DatagramTaken(1, "10.0.0.7", "{tt}+", false);
+  EXPECT_EQ(reports, 2) << "the same sender again: only its count grows";
+  status.DatagramTaken(1, "10.0.0.8", "{tt}+", false);
+  EXPECT_EQ(reports, 3) << "another sender is named";
+
+  clock.ms += 20'000;  // quiet by now, said on the next tick
+  Accepted(status);
+  EXPECT_EQ(reports, 4) << "a record after a silence";
+  clock.ms += 60'000;
+  status.DatagramTaken(1, "10.0.0.8", "{tt}+", false);
+  EXPECT_EQ(reports, 5) << "turned away again after it was no longer said";
+}
+
 TEST(FeedStatusCorner, InTheMenuBarWithTheTimeAndAClosedPort) {
   const PortHolder holder;  // another program's hold on the second port
   const quint16 taken = holder.Port();
@@ -107,7 +154,10 @@ TEST(FeedStatusCorner, InTheMenuBarWithTheTimeAndAClosedPort) {
   EXPECT_TRUE(fixture.Main().centralWidget()->geometry().top() >= corner.geometry().bottom())
       << "and nowhere over the window's own layout";
   EXPECT_EQ(corner.accessibleName(), "Feed status");
-  corner.Refresh();
+  // The port closed is shown without the tick: the receivers were opened
+  // after the corner was made.
+  StopTicks(corner);
+  Settle(2);
   const QList<QLabel*> labels = corner.findChildren<QLabel*>();
   ASSERT_EQ(labels.size(), 2);
   EXPECT_EQ(labels[0]->accessibleName(), "waiting for the first record") << "the mark, read aloud";
@@ -116,8 +166,8 @@ TEST(FeedStatusCorner, InTheMenuBarWithTheTimeAndAClosedPort) {
   EXPECT_TRUE(text.contains(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"))) << text.toStdString();
 
   ASSERT_TRUE(fixture.SendAndWait("{heartbeat}+", 2));
-  corner.Refresh();
-  EXPECT_EQ(labels[0]->accessibleName(), "live");
+  Settle(1);
+  EXPECT_EQ(labels[0]->accessibleName(), "live") << "the first record, without the tick";
 }
 
 }  // namespace

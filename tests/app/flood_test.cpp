@@ -1,10 +1,15 @@
 // A burst of scratch records over loopback on both ports: every datagram the
-// kernel took in is either logged or counted as dropped.
+// kernel took in is either logged or counted as dropped. And a burst into
+// small receive buffers: the drops the kernel counts are the drops the
+// status corner shows.
+#include "app/feed_status.h"
 #include "app/race_data_listener.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <arpa/inet.h>
@@ -15,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -165,6 +171,125 @@ TEST(ScratchFlood, BurstOnBothPortsIsLoggedOrDroppedByTheKernel) {
   EXPECT_TRUE(WaitUntil(
       [&] { return fixture.Log().back() == "127.0.0.1>{scratch}+{title}After the burst"; }));
   EXPECT_EQ(fixture.Data().scratch.heat.Cell(1, 0), "After the burst");
+}
+
+// A UDP socket of this process, found through /proc as any observer would
+// find it: its descriptor (to shrink its buffer) and its inode (to read the
+// kernel's own drop count for it).
+struct BoundSocket {
+  int fd = -1;
+  unsigned long inode = 0;
+};
+
+// The fields of /proc/net/udp's line for `port`, or for `inode` when given.
+std::vector<std::string> ProcNetUdpLine(quint16 port, unsigned long inode = 0) {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) {
+      fields.push_back(word);
+    }
+    if (fields.size() < 13) {
+      continue;
+    }
+    const unsigned long local_port =
+        std::stoul(fields[1].substr(fields[1].find(':') + 1), nullptr, 16);
+    if (inode != 0 ? std::stoul(fields[9]) == inode : local_port == port) {
+      return fields;
+    }
+  }
+  return {};
+}
+
+BoundSocket FindSocket(quint16 port) {
+  BoundSocket found;
+  const std::vector<std::string> fields = ProcNetUdpLine(port);
+  if (fields.empty()) {
+    return found;
+  }
+  found.inode = std::stoul(fields[9]);
+  const std::string link = "socket:[" + std::to_string(found.inode) + "]";
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error).string() == link) {
+      found.fd = std::stoi(entry.path().filename().string());
+    }
+  }
+  return found;
+}
+
+// The "drops" column: the kernel's count for the socket.
+long long KernelDropsOf(const BoundSocket& socket) {
+  const std::vector<std::string> fields = ProcNetUdpLine(0, socket.inode);
+  return fields.empty() ? -1 : std::stoll(fields[12]);
+}
+
+TEST(KernelDrops, DropsAtFullReceiveBuffersAreCountedAsTheKernelCountsThemAndShownAtOnce) {
+  CommentatorFixture fixture;
+  FeedStatusView& corner = fixture.App().FeedView();
+  QTimer* ticks = corner.findChild<QTimer*>(QStringLiteral("ticks"));
+  ASSERT_NE(ticks, nullptr);
+  ticks->stop();  // what the corner shows comes from the status's reports
+  ASSERT_TRUE(fixture.SendAndWait("{scratch}+{title}Before the burst"));
+  Settle();
+
+  const quint16 ports[2] = {fixture.Port1(), fixture.Port2()};
+  BoundSocket sockets[2];
+  for (int k = 0; k < 2; ++k) {
+    sockets[k] = FindSocket(ports[k]);
+    ASSERT_GE(sockets[k].fd, 0) << "no socket of ours on port " << ports[k];
+    const int small = 4096;  // the kernel doubles it: room for a few datagrams
+    ASSERT_EQ(setsockopt(sockets[k].fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    ASSERT_EQ(KernelDropsOf(sockets[k]), 0);
+  }
+
+  // Sent with the event loop standing still: nothing is drained meanwhile.
+  const std::uint64_t lines_before = fixture.Main().TrafficLinesAdded();
+  constexpr int kBurst = 400;
+  int sent = 0;
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < 2 * kBurst; ++i) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(ports[i % 2]);
+    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    const std::string record = "{scratch}+{title}Burst " + std::to_string(100000 + i);
+    if (sendto(fd, record.data(), record.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+               sizeof to) == static_cast<ssize_t>(record.size())) {
+      ++sent;
+    }
+  }
+  ::close(fd);
+  ASSERT_EQ(sent, 2 * kBurst);
+
+  // Drained: the log stops growing.
+  std::uint64_t lines = lines_before;
+  for (int quiet_passes = 0, passes = 0; quiet_passes < 20 && passes < 1000; ++passes) {
+    Settle(1);
+    const std::uint64_t now = fixture.Main().TrafficLinesAdded();
+    quiet_passes = now == lines ? quiet_passes + 1 : 0;
+    lines = now;
+    usleep(5000);
+  }
+  const long long received = static_cast<long long>(lines - lines_before);
+  const long long kernel = KernelDropsOf(sockets[0]) + KernelDropsOf(sockets[1]);
+  std::printf("kernel drops: sent %d, received %lld, the kernel's count %lld (%lld + %lld)\n", sent,
+              received, kernel, KernelDropsOf(sockets[0]), KernelDropsOf(sockets[1]));
+  std::fflush(stdout);
+  ASSERT_GT(kernel, 0) << "the small buffers overflowed";
+  EXPECT_EQ(kernel, sent - received);
+  EXPECT_EQ(fixture.App().Feed().Now().kernel_drops, static_cast<std::uint64_t>(kernel));
+
+  // The next datagram tells of the drops: the corner says so without a tick.
+  const QString said = QStringLiteral("%1 lost in the kernel").arg(kernel);
+  SendDatagram(ports[1], "{scratch}+{title}After the burst");
+  auto* text = corner.findChildren<QLabel*>().at(1);
+  EXPECT_TRUE(WaitUntil([&] { return text->text().contains(said); }, 2000))
+      << text->text().toStdString();
 }
 
 }  // namespace

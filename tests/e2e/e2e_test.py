@@ -8,6 +8,9 @@ screenshots of the whole display are kept as artefacts.
 Usage (from run_e2e.sh, inside a session bus): e2e_test.py PROGRAM RACE_FEED ARTIFACT_DIR
 """
 
+import ast
+import inspect
+import linecache
 import os
 import re
 import shutil
@@ -16,6 +19,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 import unittest
 
@@ -51,7 +55,9 @@ OUTER_FRAMES = {
 def wait_for(what, timeout=10.0, step=0.1):
     """Polls `what` until it returns something true, or fails after `timeout`.
 
-    The failure names the line that waited, so a flaky wait can be found."""
+    The failure names the line that waited and what it waited for, how long,
+    the last answer and, where that answer is a comparison's, the values
+    compared, so a flaky wait can be found."""
     deadline = time.monotonic() + timeout
     last = None
     while time.monotonic() < deadline:
@@ -63,7 +69,49 @@ def wait_for(what, timeout=10.0, step=0.1):
             return last
         time.sleep(step)
     caller = sys._getframe(1)
-    raise AssertionError(f"timed out waiting at line {caller.f_lineno}; last answer: {last!r}")
+    waited_for = linecache.getline(caller.f_code.co_filename, caller.f_lineno).strip()
+    raise AssertionError(f"gave up after {timeout:g} s waiting at line {caller.f_lineno}"
+                         f" ({waited_for}); last answer: {last!r}{compared(what)}")
+
+
+def compared(what):
+    """What a waiting lambda compares or asks about, read again now: the last
+    state seen, where its own answer is only True or False."""
+    try:
+        tree = ast.parse(textwrap.dedent(inspect.getsource(what)))
+        names = dict(what.__globals__)
+        names.update(zip(what.__code__.co_freevars,
+                         (cell.cell_contents for cell in what.__closure__ or ())))
+    except (OSError, TypeError, SyntaxError, ValueError):
+        return ""
+    lambdas = [node for node in ast.walk(tree) if isinstance(node, ast.Lambda)]
+    if len(lambdas) != 1:
+        return ""
+    observed = {}
+
+    def observe(node):
+        if isinstance(node, ast.BoolOp):
+            for value in node.values:
+                observe(value)
+        elif isinstance(node, ast.Compare):
+            for side in (node.left, *node.comparators):
+                observe(side)
+        elif (isinstance(node, ast.Call) and isinstance(node.func, ast.Attribute)
+              and node.func.attr in ("startswith", "endswith")):
+            observe(node.func.value)
+        elif not isinstance(node, (ast.Constant, ast.List, ast.Tuple)):
+            if isinstance(node, ast.Call):  # which window, which table
+                for argument in node.args:
+                    if isinstance(argument, ast.Name):
+                        observe(argument)
+            text = ast.unparse(node)
+            try:
+                observed[text] = eval(compile(ast.Expression(node), "<wait>", "eval"), names)
+            except Exception as error:  # pylint: disable=broad-except
+                observed[text] = error
+
+    observe(lambdas[0].body)
+    return "".join(f"; {text} = {value!r}" for text, value in observed.items())
 
 
 def feed(*args):
@@ -250,6 +298,15 @@ class CommentatorScreen:
             # The receivers open as the main window is shown; a heartbeat proves it.
             if heartbeat:
                 wait_for(self._answers_heartbeat, timeout=20)
+        except AssertionError as error:
+            # What became of the program is the likeliest reason.
+            status = self.process.poll()
+            state = "still running" if status is None else f"ended with status {status}"
+            self.output.flush()
+            with open(os.path.join(self.dir, "program.log"), "rb") as log:
+                said = log.read()[-2000:].decode("latin-1")
+            self.cleanup()
+            raise AssertionError(f"{error}; the program is {state}; its output: {said!r}") from None
         except BaseException:
             # A program left running would hold the ports for the next tests.
             self.cleanup()
