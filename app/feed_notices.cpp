@@ -40,6 +40,7 @@ FeedNotices::FeedNotices(const FeedStatus& status, const FeedClock& clock,
   ticks_.setInterval(1000);
   connect(&ticks_, &QTimer::timeout, this, &FeedNotices::Refresh);
   ticks_.start();
+  connect(&status_, &FeedStatus::Changed, this, &FeedNotices::Refresh);
 }
 
 void FeedNotices::DatagramTaken(int, std::string_view, std::string_view, bool accepted) {
@@ -60,13 +61,14 @@ bool FeedNotices::LosingRecords(std::uint64_t lost_now) {
 }
 
 void FeedNotices::Refresh() {
+  const FeedStatus::Report report = status_.Now();
   std::optional<relay::RelayStatus> broker;
-  std::uint64_t lost = 0;
+  std::uint64_t lost = report.kernel_drops;
   if (broker_ != nullptr) {
     broker = broker_->State();
     lost += broker->lost;
   }
-  const FeedNotice notice = NoticeFor(status_.Now(), broker, LosingRecords(lost));
+  const FeedNotice notice = NoticeFor(report, broker, LosingRecords(lost));
   if (notice == shown_) {
     return;
   }
