@@ -497,9 +497,11 @@ void Relay::SyncStateSubscription(bool force) {
     return;
   }
   const bool wanted = sequencer_->WantsSnapshot(Clock::now());
-  if (!force && wanted == state_subscribed_) {
+  const std::uint64_t asks = sequencer_->SnapshotAsks();
+  if (!force && wanted == state_subscribed_ && asks == snapshot_asks_) {
     return;
   }
+  snapshot_asks_ = asks;
   // Subscribing again has the broker send the retained snapshot again.
   if (wanted) {
     mosquitto_subscribe(client_, nullptr, state_topic_.c_str(), 1);

@@ -144,6 +144,7 @@ class Relay {
   std::deque<RecordMessage> pending_;
   bool delivering_ = false;
   bool state_subscribed_ = false;
+  std::uint64_t snapshot_asks_ = 0;
 };
 
 }  // namespace relay

@@ -321,6 +321,7 @@ std::uint64_t Sequencer::Needed() const {
 void Sequencer::Wait(std::uint64_t up_to, Clock::time_point now) {
   if (!waiting_) {
     waiting_ = true;
+    ++snapshot_asks_;
     wait_started_ = now;
     wanted_up_to_ = 0;
   }

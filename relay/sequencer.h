@@ -69,6 +69,9 @@ class Sequencer {
   void Tick(Clock::time_point now);
 
   bool WantsSnapshot(Clock::time_point now) const { return waiting_ || now < settle_until_; }
+  // Goes up at each new wait: the retained snapshot is wanted again even
+  // when the subscription to it never ended.
+  std::uint64_t SnapshotAsks() const { return snapshot_asks_; }
   std::size_t Held() const { return held_.size(); }
   // Memory the waiting and watched records take, by kRecordCost.
   std::size_t HeldBytes() const { return held_bytes_ + line_bytes_; }
@@ -119,6 +122,7 @@ class Sequencer {
   bool counting_ = false;
   std::uint64_t advances_ = 0;  // times the followed line moved on
   bool waiting_ = false;
+  std::uint64_t snapshot_asks_ = 0;
   std::uint64_t wanted_up_to_ = 0;  // without waiting records: the least `valid_up_to` to take
   Clock::time_point wait_started_;
   Clock::time_point settle_until_;

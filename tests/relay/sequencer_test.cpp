@@ -176,8 +176,10 @@ class World {
   // What the relay does after every message and tick: (un)subscribe the
   // snapshot topic; subscribing brings the retained one.
   void Sync() {
-    while (sequencer_.WantsSnapshot(now_) != subscribed_) {
-      subscribed_ = !subscribed_;
+    while (sequencer_.WantsSnapshot(now_) != subscribed_ ||
+           (subscribed_ && asks_ != sequencer_.SnapshotAsks())) {
+      subscribed_ = sequencer_.WantsSnapshot(now_);
+      asks_ = sequencer_.SnapshotAsks();
       if (subscribed_) {
         sequencer_.TakeSnapshot(retained_, now_);
       }
@@ -199,6 +201,7 @@ class World {
   std::uint64_t venue_sequence_ = 0;
   Snapshot retained_;
   bool subscribed_ = false;
+  std::uint64_t asks_ = 0;
   std::map<std::uint64_t, Clock::time_point> numbered_at_;
   std::map<std::uint64_t, Clock::time_point> shown_at_;
   int shown_twice_ = 0;

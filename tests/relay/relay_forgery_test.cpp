@@ -1,0 +1,143 @@
+// Forged messages through a real mosquitto left open to anyone: mosquitto_pub
+// sends what a stranger could, a venue end and remote ends of the library
+// relay the real feed, and the remote ends show the venue's records again
+// within seconds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <memory>
+
+#include "broker_process.h"
+#include "relay/relay.h"
+#include "relay_pump.h"
+
+namespace relay {
+namespace {
+
+using namespace std::chrono_literals;
+using Connection = RelayStatus::Connection;
+
+constexpr std::uint32_t kVenue = 0x0a000005;  // 10.0.0.5
+constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+struct Subscriber {
+  explicit Subscriber(BrokerOptions options)
+      : relay(std::move(options), Role::kSubscribe, [this](const RecordMessage& message) {
+          got.push_back(message.bytes);
+          session = message.session;
+        }) {}
+  bool Got(const std::string& bytes) const {
+    return std::find(got.begin(), got.end(), bytes) != got.end();
+  }
+  std::vector<std::string> got;
+  std::uint64_t session = 0;  // of the last record handed on
+  Relay relay;
+};
+
+bool Connected(const Relay& relay) {
+  return relay.Status().connection == Connection::kConnected;
+}
+
+class RelayForgeryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(broker_.Start()) << broker_.Error();
+    std::string error;
+    ASSERT_TRUE(ParseBrokerUrl(broker_.Url(), options_, error)) << error;
+    options_.topic = "venue/forged";
+  }
+
+  // What anyone allowed to publish on the broker can send.
+  void Forge(const std::string& topic, const std::string& payload, bool retain) {
+    const std::string file = broker_.Dir() + "/forged";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << payload;
+    const std::string command = "mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker_.Port()) +
+                                " -q 1 -t " + topic + " -f " + file + (retain ? " -r" : "");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static std::string ForgedRecord(std::uint64_t session, std::uint64_t sequence) {
+    RecordMessage message;
+    message.session = session;
+    message.sequence = sequence;
+    message.bytes = "{qdtype}+{data},forged";
+    return EncodeRecord(message);
+  }
+
+  BrokerProcess broker_;
+  BrokerOptions options_;
+};
+
+TEST_F(RelayForgeryTest, TheVenuesRecordsShowAgainWithinSecondsWhateverAStrangerSent) {
+  Relay venue(options_, Role::kPublish);
+  Subscriber remote(options_);
+  ASSERT_TRUE(venue.Start());
+  ASSERT_TRUE(remote.relay.Start());
+  ASSERT_TRUE(PumpUntil({&venue, &remote.relay},
+                        [&] { return Connected(venue) && Connected(remote.relay); }));
+  venue.Publish(0, kVenue, "{qdtype}+{data},first", 0);
+  ASSERT_TRUE(
+      PumpUntil({&venue, &remote.relay}, [&] { return remote.Got("{qdtype}+{data},first"); }));
+
+  // Each of these alone kept the real records off a remote screen for good.
+  const std::uint64_t session = remote.session;
+  Forge(options_.topic, ForgedRecord(kMax, 1), false);
+  Forge(options_.topic, ForgedRecord(session, kMax), false);
+  Forge(options_.topic + "/state", EncodeSnapshot(session, kMax, 0, {ForgedRecord(session, 9)}),
+        true);
+  PumpFor({&venue, &remote.relay}, 300ms);
+
+  int shown = 0;
+  for (const char* text : {"{qdtype}+{data},second", "{qdtype}+{data},third"}) {
+    venue.Publish(0, kVenue, text, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(PumpUntil(
+        {&venue, &remote.relay}, [&] { return remote.Got(text); }, 5s))
+        << text << ": " << DescribeStatus(remote.relay.Status());
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s) << text;
+    ++shown;
+  }
+  EXPECT_EQ(shown, 2);
+  EXPECT_NE(DescribeStatus(remote.relay.Status()).find("connected"), std::string::npos);
+}
+
+TEST_F(RelayForgeryTest, AJoinerTrappedByAForgedRetainedSnapshotFollowsTheVenuesNextRecord) {
+  Relay venue(options_, Role::kPublish);
+  ASSERT_TRUE(venue.Start());
+  ASSERT_TRUE(PumpUntil({&venue}, [&] { return Connected(venue); }));
+  venue.Publish(0, kVenue, "{sprintf}+{title}before", 0);
+  ASSERT_TRUE(PumpUntil({&venue}, [&] { return venue.Status().queued == 0; }));
+  PumpFor({&venue}, 1200ms);  // its snapshot is retained
+
+  // The venue is idle; a stranger's snapshot of a session far above, valid
+  // up to the last sequence number, replaces the venue's.
+  const std::string record = ForgedRecord(kMax, 3);
+  Forge(options_.topic + "/state", EncodeSnapshot(kMax, kMax, 0, {record}), true);
+
+  Subscriber joiner(options_);
+  ASSERT_TRUE(joiner.relay.Start());
+  ASSERT_TRUE(PumpUntil(
+      {&venue, &joiner.relay}, [&] { return !joiner.got.empty(); }, 5s));
+  EXPECT_EQ(joiner.got.front(), "{qdtype}+{data},forged") << "the stranger's snapshot came first";
+
+  venue.Publish(0, kVenue, "{qdtype}+{data},after", 0);
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil(
+      {&venue, &joiner.relay}, [&] { return joiner.Got("{qdtype}+{data},after"); }, 10s))
+      << DescribeStatus(joiner.relay.Status());
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, 3s);
+  EXPECT_TRUE(joiner.Got("{sprintf}+{title}before")) << "the venue's screens came back whole";
+  EXPECT_NE(DescribeStatus(joiner.relay.Status()).find("connected, feed restarted"),
+            std::string::npos)
+      << DescribeStatus(joiner.relay.Status());
+
+  // A remote end that joins now finds the venue's snapshot again.
+  Subscriber later(options_);
+  ASSERT_TRUE(later.relay.Start());
+  ASSERT_TRUE(PumpUntil(
+      {&venue, &later.relay}, [&] { return later.Got("{qdtype}+{data},after"); }, 5s));
+}
+
+}  // namespace
+}  // namespace relay
