@@ -310,7 +310,7 @@ RelayStatus Relay::Status() const {
     status.relayed = sequencer_->Delivered();
     status.restarts = sequencer_->Restarts();
     status.out_of_order = sequencer_->OutOfOrder();
-    status.venue_lost = sequencer_->VenueLost();
+    status.venue_lost = sequencer_->VenueLost(Clock::now());
     status.unreadable = unreadable_;
   } else {
     status.queued = outstanding_.size();

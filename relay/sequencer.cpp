@@ -148,14 +148,20 @@ void Sequencer::TakeSnapshot(const Snapshot& snapshot, Clock::time_point now) {
 void Sequencer::TakePosition(const Position& position, Clock::time_point now) {
   if (position.session == session_) {
     venue_at_ = std::max(venue_at_, position.last_sequence);
-    if (following_ && position.last_sequence > applied_) {
-      // Behind the venue: records went missing on the way or at the venue.
+    const bool behind = following_ && position.last_sequence > applied_;
+    if (behind) {
+      // Records went missing on the way or at the venue.
       Wait(position.last_sequence, now);
-      if (position.lost > 0) {
-        venue_lost_ = position.lost;
-        venue_lost_until_ = position.last_sequence;
-      }
     }
+    // What the venue lost before the first position seen here was made
+    // good by the snapshot joined from.
+    if (venue_lost_known_ && position.lost != venue_lost_ && position.lost > 0) {
+      venue_lost_until_ = position.last_sequence;
+      venue_lost_awaited_ = behind;
+      venue_lost_shown_until_ = now + kVenueLossShown;
+    }
+    venue_lost_ = position.lost;
+    venue_lost_known_ = true;
   }
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
@@ -262,7 +268,9 @@ void Sequencer::TakeUp(std::size_t index, Clock::time_point now) {
   following_ = false;
   counting_ = false;
   venue_at_ = line.vouched_up_to;
-  venue_lost_ = 0;
+  venue_lost_known_ = false;
+  venue_lost_awaited_ = false;
+  venue_lost_shown_until_ = {};
   settle_until_ = {};
   for (RecordMessage& message : line.records) {
     Hold(std::move(message));
@@ -284,7 +292,7 @@ void Sequencer::GiveUp() {
   // jump only to records something bears out: another record right after,
   // or the venue's position.
   waiting_ = false;
-  venue_lost_ = 0;
+  venue_lost_awaited_ = false;
   std::map<std::uint64_t, RecordMessage> waited;
   waited.swap(held_);
   held_bytes_ = 0;
@@ -354,8 +362,8 @@ void Sequencer::Apply(const RecordMessage& message) {
 
 void Sequencer::Advanced() {
   ++advances_;
-  if (venue_lost_ > 0 && applied_ >= venue_lost_until_) {
-    venue_lost_ = 0;
+  if (venue_lost_awaited_ && applied_ >= venue_lost_until_) {
+    venue_lost_awaited_ = false;
   }
 }
 

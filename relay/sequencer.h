@@ -46,6 +46,7 @@ class Sequencer {
   using Deliver = std::function<void(const RecordMessage&)>;
   static constexpr auto kSnapshotWait = std::chrono::seconds(3);
   static constexpr auto kSettleTime = std::chrono::seconds(3);
+  static constexpr auto kVenueLossShown = std::chrono::seconds(5);
   // Records of a line nothing bore out for this long are dropped.
   static constexpr auto kLineAge = std::chrono::seconds(10);
   // What waiting records may take, counting what each costs beside its
@@ -82,9 +83,12 @@ class Sequencer {
   std::uint64_t OutOfOrder() const { return out_of_order_; }
   // Times the feed was taken up anew: another session or a false point left.
   std::uint64_t Restarts() const { return restarts_; }
-  // The venue's own count of records it could not send, while the snapshot
-  // that puts them right is awaited; 0 otherwise.
-  std::uint64_t VenueLost() const { return venue_lost_; }
+  // The venue's own count of records it could not send, once it went up:
+  // while the snapshot that puts them right is awaited, and for at least
+  // kVenueLossShown (the snapshot is often there a moment later); else 0.
+  std::uint64_t VenueLost(Clock::time_point now) const {
+    return venue_lost_awaited_ || now < venue_lost_shown_until_ ? venue_lost_ : 0;
+  }
 
  private:
   struct Line {
@@ -132,7 +136,10 @@ class Sequencer {
   std::size_t line_bytes_ = 0;
   std::uint64_t venue_at_ = 0;  // the highest position the venue gave for `session_`
   std::uint64_t venue_lost_ = 0;
-  std::uint64_t venue_lost_until_ = 0;
+  bool venue_lost_known_ = false;
+  std::uint64_t venue_lost_until_ = 0;  // the sequence number that puts it right
+  bool venue_lost_awaited_ = false;
+  Clock::time_point venue_lost_shown_until_;
   std::unordered_set<std::uint64_t> remembered_;
   std::deque<std::uint64_t> remembered_order_;
   std::uint64_t missed_ = 0;

@@ -138,6 +138,7 @@ class World {
     return worst;
   }
   std::uint64_t Numbered() const { return venue_sequence_; }
+  Clock::time_point Now() const { return now_; }
   int ShownTwice() const { return shown_twice_; }
   int ForgedShown() const { return forged_shown_; }
   std::uint64_t VenueLostSeen() const { return venue_lost_seen_; }
@@ -164,7 +165,7 @@ class World {
     } else if (sent.position) {
       sequencer_.TakePosition(*sent.position, now_);
       // Until the snapshot comes, a round trip later.
-      venue_lost_seen_ = std::max(venue_lost_seen_, sequencer_.VenueLost());
+      venue_lost_seen_ = std::max(venue_lost_seen_, sequencer_.VenueLost(now_));
     } else if (sent.snapshot) {
       retained_ = *sent.snapshot;
       if (subscribed_) {
@@ -285,7 +286,7 @@ TEST(SequencerHealing, TheVenuesPositionAloneFetchesTheSnapshotOverItsLoss) {
   ASSERT_TRUE(world.WorstDelay(11)) << "the lost records came with the snapshot";
   EXPECT_LE(*world.WorstDelay(20), 500ms) << "at once, not at the next record";
   EXPECT_EQ(world.VenueLostSeen(), 6u) << "said while the snapshot was awaited";
-  EXPECT_EQ(world.sequencer().VenueLost(), 0u) << "and no longer once it came";
+  EXPECT_EQ(world.sequencer().VenueLost(world.Now()), 0u) << "and no longer once it came";
   EXPECT_EQ(world.sequencer().Restarts(), 0u);
 }
 
