@@ -46,7 +46,8 @@ void Sequencer::TakeLive(RecordMessage message, Clock::time_point now) {
   if (SeenBefore(message)) {
     return;  // the broker sent it again after a reconnection
   }
-  if (session_ == 0 && !following_) {
+  if (!session_known_) {
+    session_known_ = true;
     session_ = message.session;
   }
   if (message.session != session_) {
@@ -94,6 +95,7 @@ void Sequencer::TakeSnapshot(const Snapshot& snapshot, Clock::time_point now) {
     std::map<std::uint64_t, RecordMessage> waited;
     waited.swap(held_);
     held_bytes_ = 0;
+    session_known_ = true;
     session_ = snapshot.session;
     for (auto& [sequence, message] : waited) {
       Watch(std::move(message), now);
@@ -102,6 +104,7 @@ void Sequencer::TakeSnapshot(const Snapshot& snapshot, Clock::time_point now) {
       return;  // a watched line was taken up instead
     }
   }
+  session_known_ = true;
   // The snapshot's records and the live ones that waited, merged in order:
   // every slot still ends with its last writer, and fewer records go unseen.
   std::uint64_t handed_on = 0;
@@ -263,6 +266,7 @@ void Sequencer::TakeUp(std::size_t index, Clock::time_point now) {
   held_bytes_ = 0;
   // Joining anew: the line's snapshot, merged with its records.
   session_ = line.session;
+  session_known_ = true;
   session_chosen_ = true;
   applied_ = 0;
   following_ = false;

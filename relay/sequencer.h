@@ -117,7 +117,8 @@ class Sequencer {
 
   Deliver deliver_;
   std::size_t hold_limit_;
-  std::uint64_t session_ = 0;    // 0: none yet
+  std::uint64_t session_ = 0;
+  bool session_known_ = false;   // from the first record or snapshot
   bool session_chosen_ = false;  // taken up from a line: only its snapshot joins it
   std::uint64_t applied_ = 0;    // the last sequence number handed on
   bool following_ = false;       // `applied_` is a point of the feed the screens reached
