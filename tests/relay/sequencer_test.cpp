@@ -290,5 +290,56 @@ TEST(SequencerHealing, TheVenuesPositionAloneFetchesTheSnapshotOverItsLoss) {
   EXPECT_EQ(world.sequencer().Restarts(), 0u);
 }
 
+// What the rule must not cost: a restarted venue (a new session, numbered
+// from 1 again) is followed within a second, and the copies a broker sends
+// again after a reconnection are not shown twice.
+TEST(SequencerHealing, ARestartedVenueIsFollowedAtItsFirstPositionAndCopiesShowOnce) {
+  constexpr std::uint64_t kRestarted = kVenue + 60'000'000;
+  Clock::time_point now = Clock::time_point() + 1000h;
+  std::vector<std::string> shown;
+  Sequencer sequencer(1000, [&](const RecordMessage& message) {
+    shown.push_back(std::to_string(message.session == kVenue ? 1 : 2) + ":" +
+                    std::to_string(message.sequence));
+  });
+  auto restarted = [](std::uint64_t sequence) {
+    return Record(kRestarted, sequence, "{tt}+{standings}" + std::to_string(sequence));
+  };
+  Snapshot retained{kVenue, 2, 0, {Real(1), Real(2)}};
+  std::uint64_t asks = 0;
+  // The relay's part: a new wait subscribes to the snapshot topic again.
+  auto sync = [&] {
+    if (sequencer.SnapshotAsks() != asks) {
+      asks = sequencer.SnapshotAsks();
+      sequencer.TakeSnapshot(retained, now);
+    }
+  };
+  sequencer.Connected(false, now);
+  sync();
+  sequencer.TakeLive(Real(3), now);
+  now += 5s;
+  // The venue restarted: its first snapshot and position, then its records.
+  retained = Snapshot{kRestarted, 0, 0, {}};
+  sequencer.TakePosition({kRestarted, 0, 0}, now);
+  sync();
+  now += 1s;
+  sequencer.TakeLive(restarted(1), now);
+  EXPECT_EQ(shown.size(), 3u) << "one record proves nothing";
+  now += 300ms;
+  retained = Snapshot{kRestarted, 1, 0, {restarted(1)}};
+  sequencer.TakePosition({kRestarted, 1, 0}, now);
+  sync();
+  EXPECT_EQ(shown.back(), "2:1") << "followed at its first position";
+  EXPECT_EQ(sequencer.Restarts(), 1u);
+  // A reconnection: the broker sends again what it had not seen acknowledged.
+  sequencer.Connected(true, now);
+  sequencer.TakeLive(Real(3), now);
+  sequencer.TakeLive(restarted(1), now);
+  sequencer.TakeLive(restarted(2), now);
+  sequencer.TakeLive(restarted(2), now);
+  sequencer.TakeLive(Real(4), now);  // the old run, late
+  EXPECT_EQ(shown, (std::vector<std::string>{"1:1", "1:2", "1:3", "2:1", "2:2"}));
+  EXPECT_EQ(sequencer.Restarts(), 1u);
+}
+
 }  // namespace
 }  // namespace relay
