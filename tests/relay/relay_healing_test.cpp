@@ -4,6 +4,7 @@
 // while the broker was away are made good as soon as its queue drained.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -99,7 +100,12 @@ TEST_F(RelayHealingTest, TheVenuesRecordsShowAgainWithinSecondsWhateverAStranger
     ASSERT_TRUE(PumpUntil(
         {&venue, &remote.relay}, [&] { return remote.Got(text); }, 5s))
         << text << ": " << DescribeStatus(remote.relay.Status());
-    EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s) << text;
+    // At worst the venue's next snapshot and position, a second apart, and a round trip.
+    const auto took = std::chrono::steady_clock::now() - sent;
+    EXPECT_LT(took, 2500ms) << text;
+    std::printf("%s shown after %lld ms\n", text,
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
     ++shown;
   }
   EXPECT_EQ(shown, 2);
@@ -130,7 +136,11 @@ TEST_F(RelayHealingTest, AJoinerTrappedByAForgedRetainedSnapshotFollowsTheVenues
   ASSERT_TRUE(PumpUntil(
       {&venue, &joiner.relay}, [&] { return joiner.Got("{qdtype}+{data},after"); }, 10s))
       << DescribeStatus(joiner.relay.Status());
-  EXPECT_LT(std::chrono::steady_clock::now() - sent, 3s);
+  const auto took = std::chrono::steady_clock::now() - sent;
+  EXPECT_LT(took, 3s);
+  std::printf(
+      "the venue's record shown after %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   EXPECT_TRUE(joiner.Got("{sprintf}+{title}before")) << "the venue's screens came back whole";
   EXPECT_NE(DescribeStatus(joiner.relay.Status()).find("connected, feed restarted"),
             std::string::npos)
