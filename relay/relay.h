@@ -43,7 +43,7 @@ struct RelayStatus {
   // Subscriber: what the order keeper made of the feed (sequencer.h).
   std::uint64_t restarts = 0;      // the feed was taken up anew
   std::uint64_t out_of_order = 0;  // records dropped, no line of the feed bore them out
-  std::uint64_t venue_lost = 0;    // the venue's loss, until a snapshot puts it right
+  std::uint64_t venue_lost = 0;    // the venue's loss, once it went up, for a while
   std::uint64_t unreadable = 0;    // messages of no known kind or layout, or too big
 
   bool operator==(const RelayStatus&) const = default;
