@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/record_slots.h"
+#include "relay/message.h"
 
 namespace relay {
 
@@ -54,5 +54,8 @@ class LateJoinState {
   std::vector<View> senders_;
   std::uint64_t valid_up_to_ = 0;
 };
+
+// Every kept record is the last writer of a slot in some view.
+static_assert((LateJoinState::kSenderViews + 1) * slot::kCount == kMaxSnapshotRecords);
 
 }  // namespace relay

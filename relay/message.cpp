@@ -11,8 +11,7 @@ namespace {
 
 constexpr std::uint8_t kRecordKind = 1;
 constexpr std::uint8_t kSnapshotKind = 2;
-// A record longer than the screen's receive buffer never reaches it.
-constexpr std::size_t kMaxRecordBytes = 1024;
+constexpr std::uint8_t kPositionKind = 3;
 
 void Put(std::string& out, std::uint64_t value, int bytes) {
   for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
@@ -48,7 +47,7 @@ std::string EncodeRecord(const RecordMessage& message) {
 std::optional<RecordMessage> DecodeRecord(std::string_view payload) {
   if (payload.size() < kHeaderSize || payload.size() > kHeaderSize + kMaxRecordBytes ||
       Get(payload, 0, 1) != kFormatVersion || Get(payload, 1, 1) != kRecordKind ||
-      Get(payload, 2, 1) > 1) {
+      Get(payload, 2, 1) > 1 || Get(payload, 3, 1) != 0) {
     return std::nullopt;
   }
   RecordMessage message;
@@ -87,12 +86,16 @@ std::string EncodeSnapshot(std::uint64_t session, std::uint64_t valid_up_to, std
 }
 
 std::optional<Snapshot> DecodeSnapshot(std::string_view payload) {
-  if (payload.size() < kHeaderSize || Get(payload, 0, 1) != kFormatVersion ||
-      Get(payload, 1, 1) != kSnapshotKind) {
+  if (payload.size() < kHeaderSize || payload.size() > kMaxSnapshotBytes ||
+      Get(payload, 0, 1) != kFormatVersion || Get(payload, 1, 1) != kSnapshotKind ||
+      Get(payload, 2, 2) != 0) {
+    return std::nullopt;
+  }
+  const std::uint64_t count = Get(payload, 4, 4);
+  if (count > kMaxSnapshotRecords) {
     return std::nullopt;
   }
   Snapshot snapshot;
-  const std::uint64_t count = Get(payload, 4, 4);
   snapshot.session = Get(payload, 8, 8);
   snapshot.valid_up_to = Get(payload, 16, 8);
   snapshot.made_us = static_cast<std::int64_t>(Get(payload, 24, 8));
@@ -118,6 +121,26 @@ std::optional<Snapshot> DecodeSnapshot(std::string_view payload) {
     return std::nullopt;
   }
   return snapshot;
+}
+
+std::string EncodePosition(const Position& position) {
+  std::string out;
+  out.reserve(kHeaderSize);
+  Put(out, kFormatVersion, 1);
+  Put(out, kPositionKind, 1);
+  Put(out, 0, 6);
+  Put(out, position.session, 8);
+  Put(out, position.last_sequence, 8);
+  Put(out, position.lost, 8);
+  return out;
+}
+
+std::optional<Position> DecodePosition(std::string_view payload) {
+  if (payload.size() != kHeaderSize || Get(payload, 0, 1) != kFormatVersion ||
+      Get(payload, 1, 1) != kPositionKind || Get(payload, 2, 6) != 0) {
+    return std::nullopt;
+  }
+  return Position{Get(payload, 8, 8), Get(payload, 16, 8), Get(payload, 24, 8)};
 }
 
 std::string SenderText(std::uint32_t address) {

@@ -75,8 +75,22 @@ std::string DescribeStatus(const RelayStatus& status) {
   if (status.queued > 0) {
     text += ", queue " + std::to_string(status.queued) + " records";
   }
+  if (status.restarts == 1) {
+    text += ", feed restarted";
+  } else if (status.restarts > 1) {
+    text += ", feed restarted " + std::to_string(status.restarts) + " times";
+  }
+  if (status.out_of_order > 0) {
+    text += ", " + std::to_string(status.out_of_order) + " records out of order dropped";
+  }
   if (status.lost > 0) {
     text += ", records lost " + std::to_string(status.lost);
+  }
+  if (status.venue_lost > 0) {
+    text += ", " + std::to_string(status.venue_lost) + " records lost at the venue";
+  }
+  if (status.unreadable > 0) {
+    text += ", " + std::to_string(status.unreadable) + " unreadable messages ignored";
   }
   if (!status.error.empty() && status.connection != Connection::kConnected) {
     text += ": " + status.error;
@@ -248,6 +262,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
   snapshot_due_ = true;
   if (client_ == nullptr || outstanding_.size() >= options_.queue_limit) {
     ++lost_;
+    loss_unannounced_ = true;
   } else {
     int mid = 0;
     const int rc = mosquitto_publish(client_, &mid, options_.topic.c_str(),
@@ -258,6 +273,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
       outstanding_.insert(mid);
     } else {
       ++lost_;
+      loss_unannounced_ = true;
     }
   }
   late_join_.Add(message.sequence, sender, bytes, std::move(encoded));
@@ -292,6 +308,10 @@ RelayStatus Relay::Status() const {
     status.queued = sequencer_->Held() + pending_.size();
     status.lost = sequencer_->Missed();
     status.relayed = sequencer_->Delivered();
+    status.restarts = sequencer_->Restarts();
+    status.out_of_order = sequencer_->OutOfOrder();
+    status.venue_lost = sequencer_->VenueLost(Clock::now());
+    status.unreadable = unreadable_;
   } else {
     status.queued = outstanding_.size();
     status.lost = lost_;
@@ -398,6 +418,12 @@ void Relay::OnPublish(mosquitto*, void* self, int mid) {
   ++relay.packets_handled_;
   if (relay.outstanding_.erase(mid) > 0) {
     ++relay.relayed_;
+    if (relay.outstanding_.empty() && relay.loss_unannounced_ &&
+        relay.connection_ == Connection::kConnected) {
+      // The queue drained after a loss: the remote ends learn at once that
+      // they missed records, and the snapshot that puts them right is there.
+      relay.PublishSnapshot();
+    }
   }
 }
 
@@ -413,10 +439,17 @@ void Relay::OnMessage(mosquitto*, void* self, const mosquitto_message* message) 
   if (relay.options_.topic == message->topic) {
     if (auto record = DecodeRecord(payload)) {
       relay.sequencer_->TakeLive(std::move(*record), now);
+    } else if (const auto position = DecodePosition(payload)) {
+      relay.sequencer_->TakePosition(*position, now);
+    } else {
+      ++relay.unreadable_;
     }
   } else if (relay.state_topic_ == message->topic) {
+    // One bigger than the late-join state can ever be is refused unread.
     if (const auto snapshot = DecodeSnapshot(payload)) {
       relay.sequencer_->TakeSnapshot(*snapshot, now);
+    } else {
+      ++relay.unreadable_;
     }
   }
   relay.SyncStateSubscription(false);
@@ -447,6 +480,14 @@ void Relay::PublishSnapshot() {
       EncodeSnapshot(session_, late_join_.ValidUpTo(), NowMicroseconds(), records);
   mosquitto_publish(client_, nullptr, state_topic_.c_str(), static_cast<int>(payload.size()),
                     payload.data(), 1, true);
+  // After the snapshot, so a subscriber that finds itself behind fetches
+  // one that covers the position.
+  const std::string position = EncodePosition({session_, sequence_, lost_});
+  mosquitto_publish(client_, nullptr, options_.topic.c_str(), static_cast<int>(position.size()),
+                    position.data(), 1, false);
+  if (outstanding_.empty()) {
+    loss_unannounced_ = false;
+  }
   snapshot_due_ = false;
   last_snapshot_ = Clock::now();
 }
@@ -456,9 +497,11 @@ void Relay::SyncStateSubscription(bool force) {
     return;
   }
   const bool wanted = sequencer_->WantsSnapshot(Clock::now());
-  if (!force && wanted == state_subscribed_) {
+  const std::uint64_t asks = sequencer_->SnapshotAsks();
+  if (!force && wanted == state_subscribed_ && asks == snapshot_asks_) {
     return;
   }
+  snapshot_asks_ = asks;
   // Subscribing again has the broker send the retained snapshot again.
   if (wanted) {
     mosquitto_subscribe(client_, nullptr, state_topic_.c_str(), 1);

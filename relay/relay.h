@@ -40,12 +40,18 @@ struct RelayStatus {
   std::uint64_t relayed = 0;  // publisher: taken by the broker; subscriber: handed on
   std::string error;          // why the last attempt failed or the connection ended
   bool refused = false;       // the broker refused the user or TLS the certificate
+  // Subscriber: what the order keeper made of the feed (sequencer.h).
+  std::uint64_t restarts = 0;      // the feed was taken up anew
+  std::uint64_t out_of_order = 0;  // records dropped, no line of the feed bore them out
+  std::uint64_t venue_lost = 0;    // the venue's loss, once it went up, for a while
+  std::uint64_t unreadable = 0;    // messages of no known kind or layout, or too big
 
   bool operator==(const RelayStatus&) const = default;
 };
 
 // "connected", "reconnecting in 3 s, queue 120 records, records lost 4:
-// connection to 10.0.0.9:1883 lost", ...
+// connection to 10.0.0.9:1883 lost", "connected, feed restarted, 3 records
+// out of order dropped, 10000 records lost at the venue", ...
 std::string DescribeStatus(const RelayStatus& status);
 
 class Relay {
@@ -126,6 +132,7 @@ class Relay {
   std::uint64_t sequence_ = 0;
   LateJoinState late_join_;
   bool snapshot_due_ = false;
+  bool loss_unannounced_ = false;  // records lost since the queue last drained
   Clock::time_point last_snapshot_;
   std::unordered_set<int> outstanding_;  // message ids the broker has not acknowledged
   std::uint64_t lost_ = 0;
@@ -133,9 +140,11 @@ class Relay {
 
   // Subscriber.
   std::unique_ptr<Sequencer> sequencer_;
+  std::uint64_t unreadable_ = 0;
   std::deque<RecordMessage> pending_;
   bool delivering_ = false;
   bool state_subscribed_ = false;
+  std::uint64_t snapshot_asks_ = 0;
 };
 
 }  // namespace relay

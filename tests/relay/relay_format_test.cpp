@@ -152,8 +152,10 @@ TEST(Message, RecordsOfEveryLengthRoundTripAndStrangersAreRefused) {
       changed(0, 2),                    // a later version
       changed(1, 2),                    // a snapshot on the record topic
       changed(2, 2),                    // no third port
-      changed(23, 0),                   // sequence 0
-      good + std::string(1025, 'x'),    // longer than a datagram
+      changed(3, 1),                    // the reserved byte set
+      changed(3, '\x80'),
+      changed(23, 0),                 // sequence 0
+      good + std::string(1025, 'x'),  // longer than a datagram
   };
   for (const std::string& payload : strangers) {
     EXPECT_FALSE(DecodeRecord(payload)) << payload.size();
@@ -185,6 +187,47 @@ TEST(Message, SnapshotsRoundTripAndBrokenOnesAreRefused) {
   EXPECT_FALSE(DecodeSnapshot(EncodeSnapshot(42, 10, 0, views))) << "a record beyond valid_up_to";
   EXPECT_FALSE(DecodeSnapshot(EncodeSnapshot(43, 15, 0, views))) << "another session's record";
   EXPECT_FALSE(DecodeSnapshot(EncodeSnapshot(42, 15, 0, {views[1], views[0]}))) << "out of order";
+  for (const std::size_t reserved : {2, 3}) {
+    std::string copy = payload;
+    copy[reserved] = 1;
+    EXPECT_FALSE(DecodeSnapshot(copy)) << "reserved byte " << reserved;
+  }
+  // Bigger than the late-join state can ever be: refused before reading on.
+  std::string many = EncodeSnapshot(42, 15, 0, {});
+  many[4] = '\x7f';
+  EXPECT_FALSE(DecodeSnapshot(many + std::string(kMaxSnapshotBytes, '\0')));
+  std::vector<std::string> full;
+  for (std::uint64_t sequence = 1; sequence <= kMaxSnapshotRecords + 1; ++sequence) {
+    RecordMessage message;
+    message.session = 42;
+    message.sequence = sequence;
+    message.bytes = std::string(kMaxRecordBytes, 'x');
+    full.push_back(EncodeRecord(message));
+  }
+  std::vector<std::string_view> full_views(full.begin(), full.end());
+  EXPECT_FALSE(DecodeSnapshot(EncodeSnapshot(42, full.size(), 0, full_views)));
+  full_views.pop_back();
+  const std::string largest = EncodeSnapshot(42, full.size(), 0, full_views);
+  EXPECT_EQ(largest.size(), kMaxSnapshotBytes);
+  EXPECT_TRUE(DecodeSnapshot(largest));
+}
+
+TEST(Message, PositionsRoundTripAndStrangersAreRefused) {
+  const std::string good = EncodePosition({0x0102030405060708ULL, 77, 10000});
+  EXPECT_EQ(good.substr(0, 8), "\x01\x03\0\0\0\0\0\0"s);
+  const auto position = DecodePosition(good);
+  ASSERT_TRUE(position);
+  EXPECT_EQ(position->session, 0x0102030405060708ULL);
+  EXPECT_EQ(position->last_sequence, 77u);
+  EXPECT_EQ(position->lost, 10000u);
+  EXPECT_FALSE(DecodeRecord(good)) << "a reader of records alone ignores it";
+  for (std::size_t at = 0; at < 8; ++at) {
+    std::string copy = good;
+    copy[at] = static_cast<char>(copy[at] + 1);
+    EXPECT_FALSE(DecodePosition(copy)) << "byte " << at;
+  }
+  EXPECT_FALSE(DecodePosition(good + "x"));
+  EXPECT_FALSE(DecodePosition(good.substr(0, kHeaderSize - 1)));
 }
 
 // ---- The late joiner's records ----
@@ -443,16 +486,20 @@ TEST_F(SequencerTest, AJoinerTakesANewerSnapshotWhileItsSubscriptionSettles) {
   EXPECT_EQ(shown_.size(), 3u) << "settled: only a gap asks for a snapshot";
 }
 
-TEST_F(SequencerTest, ANewPublisherRunStartsOverAndAnOldOneIsIgnored) {
+TEST_F(SequencerTest, ANewPublisherRunIsTakenUpOnceItGoesOnAndAnOldOneIsIgnored) {
   sequencer_.Connected(false, now_);
   sequencer_.TakeSnapshot(Snap(1, {1}), now_);
   sequencer_.TakeLive(Live(2), now_);
   sequencer_.TakeLive(Live(1, 2), now_);  // the publisher restarted
-  EXPECT_TRUE(sequencer_.WantsSnapshot(now_));
-  sequencer_.TakeSnapshot(Snap(0, {}, 2), now_);
-  sequencer_.TakeLive(Live(3, 1), now_);  // late, from the old run
+  EXPECT_FALSE(sequencer_.WantsSnapshot(now_ + Sequencer::kSettleTime))
+      << "one record proves nothing";
   sequencer_.TakeLive(Live(2, 2), now_);
-  EXPECT_EQ(shown_, (std::vector<std::string>{"1:r1", "1:r2", "2:r1", "2:r2"}));
+  EXPECT_TRUE(sequencer_.WantsSnapshot(now_ + Sequencer::kSettleTime));
+  EXPECT_EQ(sequencer_.Restarts(), 1u);
+  sequencer_.TakeSnapshot(Snap(1, {1}, 2), now_);
+  sequencer_.TakeLive(Live(3, 1), now_);  // late, from the old run
+  sequencer_.TakeLive(Live(3, 2), now_);
+  EXPECT_EQ(shown_, (std::vector<std::string>{"1:r1", "1:r2", "2:r1", "2:r2", "2:r3"}));
 }
 
 TEST_F(SequencerTest, AReconnectionWaitsOnlyWhenTheBrokerLostTheSession) {

@@ -129,8 +129,11 @@ class StatusReporter {
       : relay_(relay), err_(err), quiet_(quiet) {}
   void Report() {
     const relay::RelayStatus status = relay_.Status();
-    const std::string key = std::to_string(static_cast<int>(status.connection)) + status.error +
-                            "/" + std::to_string(status.lost);
+    const std::string key =
+        std::to_string(static_cast<int>(status.connection)) + status.error + "/" +
+        std::to_string(status.lost) + "/" + std::to_string(status.restarts) + "/" +
+        std::to_string(status.out_of_order) + "/" + std::to_string(status.venue_lost) + "/" +
+        std::to_string(status.unreadable);
     if (key == last_ || quiet_) {
       return;
     }
