@@ -4,11 +4,10 @@
 
 namespace relay {
 
-void LateJoinState::Add(std::uint64_t sequence, std::uint32_t sender, std::string_view datagram,
+void LateJoinState::Add(std::uint64_t sequence, std::uint32_t sender, const WriteReport& written,
                         std::string encoded) {
   valid_up_to_ = sequence;
-  const SlotSet written = SlotsWritten(datagram);
-  if (written.none()) {
+  if (written.None()) {
     return;
   }
   Kept& kept = kept_[sequence];
@@ -24,12 +23,13 @@ void LateJoinState::Add(std::uint64_t sequence, std::uint32_t sender, std::strin
   }
 }
 
-void LateJoinState::Write(View& view, const SlotSet& written, std::uint64_t sequence, Kept& kept) {
-  for (std::size_t slot = 0; slot < written.size(); ++slot) {
-    if (!written.test(slot)) {
+void LateJoinState::Write(View& view, const WriteReport& written, std::uint64_t sequence,
+                          Kept& kept) {
+  for (int part = 0; part < part::kCount; ++part) {
+    if (!written.Wrote(part)) {
       continue;
     }
-    std::uint64_t& last = view.last_writer[slot];
+    std::uint64_t& last = view.last_writer[static_cast<std::size_t>(part)];
     if (last != 0) {
       // `last` is older than `sequence`, so never `kept` itself.
       const auto previous = kept_.find(last);

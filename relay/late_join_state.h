@@ -1,11 +1,11 @@
 // What a subscriber that joins late must replay to see the venue's screens
-// as they are: for every slot of the screens (record_slots.h), the last
-// record that wrote it. Replaying those records in their order gives every
-// slot its last writer's content, since no later record kept here writes
-// it again; and a subscriber that already showed the feed up to sequence N
-// reaches the same screens by replaying only those after N. A record that
-// is no slot's last writer any more is dropped, so what is kept never
-// exceeds one record per slot.
+// as they are: for every part of the screens (records/write_report.h), the
+// last record that wrote it, as the record rules report it. Replaying those
+// records in their order gives every part its last writer's content, since
+// no later record kept here writes it again; and a subscriber that already
+// showed the feed up to sequence N reaches the same screens by replaying only
+// those after N. A record that is no part's last writer any more is dropped,
+// so what is kept never exceeds one record per part.
 //
 // A subscriber's listening address may accept only one venue sender: the
 // records of each of the first few senders are also kept as that sender
@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "records/write_report.h"
 #include "relay/message.h"
 
 namespace relay {
@@ -27,8 +28,9 @@ class LateJoinState {
  public:
   static constexpr std::size_t kSenderViews = 4;
 
-  // `encoded` is the record's message as published (message.h).
-  void Add(std::uint64_t sequence, std::uint32_t sender, std::string_view datagram,
+  // `written`: what the record rules report the datagram wrote; `encoded`:
+  // the record's message as published (message.h).
+  void Add(std::uint64_t sequence, std::uint32_t sender, const WriteReport& written,
            std::string encoded);
 
   // The encoded records to replay, in sequence order.
@@ -40,14 +42,14 @@ class LateJoinState {
  private:
   struct Kept {
     std::string encoded;
-    int writers = 0;  // slots in all views whose last writer this is
+    int writers = 0;  // parts in all views whose last writer this is
   };
   struct View {
     std::uint32_t sender = 0;
-    std::array<std::uint64_t, slot::kCount> last_writer{};  // 0: none yet
+    std::array<std::uint64_t, part::kCount> last_writer{};  // 0: none yet
   };
 
-  void Write(View& view, const SlotSet& written, std::uint64_t sequence, Kept& kept);
+  void Write(View& view, const WriteReport& written, std::uint64_t sequence, Kept& kept);
 
   std::map<std::uint64_t, Kept> kept_;
   View all_;
@@ -55,7 +57,7 @@ class LateJoinState {
   std::uint64_t valid_up_to_ = 0;
 };
 
-// Every kept record is the last writer of a slot in some view.
-static_assert((LateJoinState::kSenderViews + 1) * slot::kCount == kMaxSnapshotRecords);
+// Every kept record is the last writer of a part in some view.
+static_assert((LateJoinState::kSenderViews + 1) * part::kCount == kMaxSnapshotRecords);
 
 }  // namespace relay

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/record_slots.h"
+#include "records/write_report.h"
 
 namespace relay {
 
@@ -17,10 +17,10 @@ inline constexpr std::uint8_t kFormatVersion = 1;
 inline constexpr std::size_t kHeaderSize = 32;
 // A record longer than the screen's receive buffer never reaches it.
 inline constexpr std::size_t kMaxRecordBytes = 1024;
-// The late-join state keeps at most one record per slot of each of its five
+// The late-join state keeps at most one record per part of each of its five
 // views (late_join_state.h): a snapshot can never need more, and a bigger
 // one is refused before it is read.
-inline constexpr std::size_t kMaxSnapshotRecords = 5 * slot::kCount;
+inline constexpr std::size_t kMaxSnapshotRecords = 5 * part::kCount;
 inline constexpr std::size_t kMaxSnapshotBytes =
     kHeaderSize + kMaxSnapshotRecords * (2 + kHeaderSize + kMaxRecordBytes);
 

@@ -108,6 +108,8 @@ Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
     sequencer_ = std::make_unique<Sequencer>(
         options_.queue_limit,
         [this](const RecordMessage& message) { pending_.push_back(message); });
+  } else {
+    venue_screens_ = std::make_unique<ShadowScreens>();
   }
 }
 
@@ -276,7 +278,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
       loss_unannounced_ = true;
     }
   }
-  late_join_.Add(message.sequence, sender, bytes, std::move(encoded));
+  late_join_.Add(message.sequence, sender, venue_screens_->Take(bytes), std::move(encoded));
 }
 
 void Relay::DeliverPending() {

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "records/shadow_screens.h"
 #include "relay/broker_options.h"
 #include "relay/late_join_state.h"
 #include "relay/message.h"
@@ -131,6 +132,9 @@ class Relay {
   std::uint64_t session_ = 0;
   std::uint64_t sequence_ = 0;
   LateJoinState late_join_;
+  // The record rules on screens no window shows: what each datagram writes,
+  // for the late-join state.
+  std::unique_ptr<ShadowScreens> venue_screens_;
   bool snapshot_due_ = false;
   bool loss_unannounced_ = false;  // records lost since the queue last drained
   Clock::time_point last_snapshot_;

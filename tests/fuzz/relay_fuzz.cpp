@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "records/shadow_screens.h"
 #include "relay/late_join_state.h"
 #include "relay/message.h"
 #include "relay/sequencer.h"
@@ -112,7 +113,8 @@ class Harness {
         }
         if (record.session == Session(1) && record.sequence > venue_.ValidUpTo()) {
           // What the venue numbered: its late-join state keeps it.
-          venue_.Add(record.sequence, record.sender, record.bytes, relay::EncodeRecord(record));
+          venue_.Add(record.sequence, record.sender, venue_screens_.Take(record.bytes),
+                     relay::EncodeRecord(record));
           Check(venue_.Size() <= relay::kMaxSnapshotRecords, "late-join state within bounds");
         }
         sequencer_.TakeLive(std::move(record), now_);
@@ -153,6 +155,7 @@ class Harness {
 
   Sequencer::Clock::time_point now_{};
   relay::LateJoinState venue_;
+  ShadowScreens venue_screens_;
   std::map<std::uint64_t, std::uint64_t> last_;
   std::uint64_t restarts_ = 0;
   Sequencer sequencer_{kHoldLimit,

@@ -203,7 +203,7 @@ int RunPublish(const Options& options, std::ostream& err) {
   if (!relay.Start()) {
     return Fail(err, url + ": " + relay.Status().error);
   }
-  StopSignals signals;
+  StopSignals stop_signals;
   StatusReporter reporter(relay, err, options.quiet);
   RelayPump pump(relay);
   std::string bytes;
@@ -274,7 +274,7 @@ int RunSubscribe(const Options& options, std::ostream& err) {
   if (!relay.Start()) {
     return Fail(err, url + ": " + relay.Status().error);
   }
-  StopSignals signals;
+  StopSignals stop_signals;
   StatusReporter reporter(relay, err, options.quiet);
   RelayPump pump(relay);
   while (stop_requested == 0) {
