@@ -10,6 +10,11 @@
 // (1 s, doubling up to 15 s); meanwhile a publisher's records wait in a
 // queue of BrokerOptions::queue_limit records, and the ones that find it
 // full are counted as lost.
+//
+// Setting a connection up waits on the network (the host name's lookup,
+// the TCP connect): that runs on a thread of its own, and the caller's
+// Socket() is meanwhile one that becomes readable when it is done. The
+// caller's thread never waits for the network.
 #pragma once
 
 #include <chrono>
@@ -28,6 +33,7 @@
 
 struct mosquitto;
 struct mosquitto_message;
+struct mqtt5__property;  // mosquitto_property
 
 namespace relay {
 
@@ -88,17 +94,26 @@ class Relay {
   const BrokerOptions& Options() const { return options_; }
 
  private:
-  static void OnConnect(mosquitto* client, void* self, int rc, int flags);
+  struct Setup;
+
+  static void OnConnect(mosquitto* client, void* self, int rc, int flags,
+                        const mqtt5__property* properties);
   static void OnDisconnect(mosquitto* client, void* self, int rc);
   static void OnPublish(mosquitto* client, void* self, int mid);
   static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
   static void OnLog(mosquitto* client, void* self, int level, const char* text);
 
   void Attempt();
+  // Takes the client back once the set-up thread is done with it.
+  void TakeSetUp();
+  // Publishes one record message, or holds it while the set-up thread has
+  // the client. `mid` identifies it in outstanding_.
+  int Send(const std::string& encoded, int& mid);
   // After a libmosquitto call: a code other than success ends the attempt.
   void AfterLoop(int rc);
   void Failed(std::string error);
-  std::string ErrorText(int rc) const;
+  std::string ErrorText(int rc, int error_number) const;
+  std::string Broker() const;
   void PublishSnapshot();
   void SyncStateSubscription(bool force);
 
@@ -112,9 +127,14 @@ class Relay {
   std::string error_;
   bool refused_ = false;
   bool ever_connected_ = false;
-  bool attempted_ = false;
   bool stopping_ = false;
   std::string logged_error_;  // libmosquitto's first complaint in this attempt
+  bool mqtt5_ = true;         // false once the broker turned MQTT 5 down
+  // The set-up under way on its thread; the client is its own meanwhile.
+  std::shared_ptr<Setup> setup_;
+  // Records published meanwhile, under ids below zero until they go out.
+  std::deque<std::pair<int, std::string>> held_;
+  int held_id_ = 0;
   std::uint64_t generation_ = 0;
   std::uint64_t packets_handled_ = 0;  // messages and acknowledgements read
   Clock::time_point attempt_started_;
