@@ -1,0 +1,499 @@
+// The relay's connection to the broker under a hostile network: every
+// BROKER form reconnects after the broker went away, a lookup that never
+// ends or a TLS handshake that is never answered holds neither the
+// caller's loop nor a core, a huge message on the topic never reaches
+// this process, and each failure is named for what it is.
+//
+// Some cases run this binary again as a helper: in a private network
+// namespace (a dead name server), or as a second process that publishes.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <mosquitto.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "broker_process.h"
+#include "relay/relay.h"
+#include "relay_pump.h"
+
+namespace relay {
+namespace {
+
+using namespace std::chrono_literals;
+using Connection = RelayStatus::Connection;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kVenue = 0x0a000005;  // 10.0.0.5
+constexpr char kHelperVariable[] = "ORVANE_CONNECTION_TEST_HELPER";
+
+BrokerProcess::Setup WithTls() {
+  BrokerProcess::Setup setup;
+  setup.tls = true;
+  return setup;
+}
+
+BrokerProcess::Setup WithPassword(const std::string& user, const std::string& password) {
+  BrokerProcess::Setup setup;
+  setup.user = user;
+  setup.password = password;
+  return setup;
+}
+
+std::string TestName() {
+  return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+BrokerOptions OptionsFor(const std::string& url) {
+  BrokerOptions options;
+  std::string error;
+  EXPECT_TRUE(ParseBrokerUrl(url, options, error)) << error;
+  options.topic = "venue/" + TestName();
+  return options;
+}
+
+bool Connected(const Relay& relay) {
+  return relay.Status().connection == Connection::kConnected;
+}
+
+// A subscriber end that keeps the bytes it hands on.
+struct Subscriber {
+  explicit Subscriber(BrokerOptions options)
+      : relay(std::move(options), Role::kSubscribe,
+              [this](const RecordMessage& message) { got.push_back(message.bytes); }) {}
+  std::vector<std::string> got;
+  Relay relay;
+};
+
+// Publishes `record` until the subscriber has it: a subscription is in a
+// little after the connection is.
+bool Flows(Relay& publisher, Subscriber& subscriber, const std::string& record) {
+  for (int round = 0; round < 20; ++round) {
+    publisher.Publish(0, kVenue, record, 0);
+    if (PumpUntil(
+            {&publisher, &subscriber.relay},
+            [&] {
+              return std::find(subscriber.got.begin(), subscriber.got.end(), record) !=
+                     subscriber.got.end();
+            },
+            500ms)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// An environment variable set for as long as it lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// This binary again, running `test` with the helper variable set to
+// `role`; its standard output and exit status.
+struct HelperRun {
+  int status = -1;
+  std::string out;
+};
+
+HelperRun RunHelper(const std::vector<std::string>& prefix, const std::string& test,
+                    const std::string& role, std::chrono::seconds timeout) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    return {};
+  }
+  char self[4096] = {};
+  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
+    return {};
+  }
+  std::vector<std::string> args = prefix;
+  args.push_back(self);
+  args.push_back("--gtest_filter=BrokerConnectionHelper." + test);
+  std::vector<char*> argv;
+  for (std::string& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  const std::string variable = std::string(kHelperVariable) + "=" + role;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[1], STDOUT_FILENO);
+    putenv(const_cast<char*>(variable.c_str()));
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  HelperRun run;
+  const Clock::time_point end = Clock::now() + timeout;
+  char buffer[4096];
+  fcntl(pipe_fds[0], F_SETFL, O_NONBLOCK);
+  while (Clock::now() < end) {
+    const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+    if (got > 0) {
+      run.out.append(buffer, static_cast<std::size_t>(got));
+      continue;
+    }
+    int status = 0;
+    if (got == 0 && waitpid(pid, &status, 0) == pid) {
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+      break;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  if (run.status < 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  close(pipe_fds[0]);
+  return run;
+}
+
+// A value "name=value" on a line of the helper's output.
+std::string Field(const std::string& out, const std::string& name) {
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(name + "=")) {
+      return line.substr(name.size() + 1);
+    }
+  }
+  return "";
+}
+
+// ---- Every form of BROKER reconnects ----
+
+TEST(BrokerConnection, EveryBrokerFormConnectsLateAndReconnectsAfterTheBrokerCameBack) {
+  struct Form {
+    std::string name;
+    BrokerProcess::Setup setup;
+    std::string user;
+    bool cafile = false;
+    bool system_cas = false;
+  };
+  const Form forms[] = {
+      {"mqtt://HOST:PORT", {}, "", false, false},
+      {"mqtt://USER@HOST with a password", WithPassword("alice", "s3cret"), "alice"},
+      {"mqtts:// with --cafile", WithTls(), "", true, false},
+      {"mqtts:// with the system's CAs", WithTls(), "", false, true},
+  };
+  char empty_dir[] = "/tmp/orvane-no-cas-XXXXXX";
+  ASSERT_NE(mkdtemp(empty_dir), nullptr);
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.name);
+    BrokerProcess broker(form.setup);
+    // The system's CAs are the test CA alone, for this process.
+    std::optional<ScopedEnvironment> cert_file, cert_dir;
+    if (form.system_cas) {
+      cert_file.emplace("SSL_CERT_FILE", broker.CaFile());
+      cert_dir.emplace("SSL_CERT_DIR", empty_dir);
+    }
+    BrokerOptions options = OptionsFor(broker.Url(form.user));
+    if (form.cafile) {
+      options.cafile = broker.CaFile();
+    }
+    if (!form.setup.password.empty()) {
+      options.password_file = broker.PasswordFile(form.setup.password);
+    }
+    Subscriber subscriber(options);
+    Relay publisher(options, Role::kPublish);
+    // The first attempt fails: the broker is not there yet.
+    ASSERT_TRUE(subscriber.relay.Start()) << subscriber.relay.Status().error;
+    ASSERT_TRUE(publisher.Start()) << publisher.Status().error;
+    ASSERT_TRUE(PumpUntil({&publisher, &subscriber.relay}, [&] {
+      return publisher.Status().connection == Connection::kRetrying &&
+             subscriber.relay.Status().connection == Connection::kRetrying;
+    }));
+    EXPECT_NE(publisher.Status().error.find("Connection refused"), std::string::npos)
+        << publisher.Status().error;
+
+    ASSERT_TRUE(broker.Start()) << broker.Error();
+    ASSERT_TRUE(PumpUntil(
+        {&publisher, &subscriber.relay},
+        [&] { return Connected(publisher) && Connected(subscriber.relay); }, 20s))
+        << DescribeStatus(publisher.Status()) << " / " << DescribeStatus(subscriber.relay.Status());
+    ASSERT_TRUE(Flows(publisher, subscriber, "{sprintf}+{title}before"));
+
+    broker.Stop();
+    ASSERT_TRUE(PumpUntil({&publisher, &subscriber.relay},
+                          [&] { return !Connected(publisher) && !Connected(subscriber.relay); }));
+    ASSERT_TRUE(broker.Start()) << broker.Error();
+    ASSERT_TRUE(PumpUntil(
+        {&publisher, &subscriber.relay},
+        [&] { return Connected(publisher) && Connected(subscriber.relay); }, 20s))
+        << DescribeStatus(publisher.Status()) << " / " << DescribeStatus(subscriber.relay.Status());
+    EXPECT_TRUE(Flows(publisher, subscriber, "{sprintf}+{title}after"));
+  }
+
+  // The system's CAs are really what the form without --cafile trusts: with
+  // another CA there, the broker's certificate is turned away.
+  BrokerProcess broker(WithTls());
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  ScopedEnvironment cert_file("SSL_CERT_FILE", broker.OtherCaFile());
+  ScopedEnvironment cert_dir("SSL_CERT_DIR", empty_dir);
+  Relay untrusted(OptionsFor(broker.Url()), Role::kPublish);
+  ASSERT_TRUE(untrusted.Start());
+  ASSERT_TRUE(PumpUntil({&untrusted}, [&] { return untrusted.Status().refused; }))
+      << DescribeStatus(untrusted.Status());
+  EXPECT_NE(untrusted.Status().error.find("certificate verify failed"), std::string::npos)
+      << untrusted.Status().error;
+  rmdir(empty_dir);
+}
+
+// ---- Failures named for what they are ----
+
+// A TCP listener on loopback that takes connections (the kernel completes
+// them) and never says a word.
+class SilentListener {
+ public:
+  SilentListener() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+    listen(fd_, 8);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentListener() { close(fd_); }
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+TEST(BrokerConnection, ABrokerThatNeverAnswersCostsNoCpuAndIsNamedAfterTheTimeout) {
+  for (const bool tls : {true, false}) {
+    SCOPED_TRACE(tls ? "TLS handshake unanswered" : "MQTT CONNECT unanswered");
+    SilentListener silent;
+    const std::string broker = "127.0.0.1:" + std::to_string(silent.Port());
+    BrokerOptions options = OptionsFor((tls ? "mqtts://" : "mqtt://") + broker);
+    BrokerProcess certificates(WithTls());
+    if (tls) {
+      options.cafile = certificates.CaFile();
+    }
+    Relay relay(options, Role::kSubscribe);
+    ASSERT_TRUE(relay.Start());
+    const double cpu_before = ProcessCpuSeconds();
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(PumpUntil(
+        {&relay}, [&] { return relay.Status().connection == Connection::kRetrying; }, 15s))
+        << DescribeStatus(relay.Status());
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = ProcessCpuSeconds() - cpu_before;
+    std::cout << (tls ? "[tls] " : "[plain] ") << "stalled for " << wall << " s, cpu " << cpu
+              << " s\n";
+    EXPECT_LT(cpu, 0.1 * wall) << cpu << " s of CPU in " << wall << " s";
+    EXPECT_GT(wall, 9.0);
+    EXPECT_EQ(relay.Status().error, "no answer from " + broker);
+    EXPECT_FALSE(relay.Status().refused);
+  }
+}
+
+TEST(BrokerConnection, APortNobodyListensOnIsReportedAsRefused) {
+  for (const std::string scheme : {"mqtt://", "mqtts://"}) {
+    SCOPED_TRACE(scheme);
+    const std::string broker = "127.0.0.1:" + std::to_string(FreePort(SOCK_STREAM));
+    Relay relay(OptionsFor(scheme + broker), Role::kPublish);
+    ASSERT_TRUE(relay.Start());
+    ASSERT_TRUE(PumpUntil(
+        {&relay}, [&] { return relay.Status().connection == Connection::kRetrying; }, 5s));
+    EXPECT_EQ(relay.Status().error, "cannot connect to " + broker + ": Connection refused");
+    EXPECT_FALSE(relay.Status().refused);
+    EXPECT_EQ(DescribeStatus(relay.Status()).substr(0, 16), "reconnecting in ");
+  }
+}
+
+// ---- A name server that never answers ----
+
+// Inside: the longest the caller's loop waited between two rounds while
+// the relay connected to a name, and the status then.
+TEST(BrokerConnectionHelper, ConnectsToANameWhileTheNameServerIsDead) {
+  if (std::getenv(kHelperVariable) == nullptr ||
+      std::string(std::getenv(kHelperVariable)) != "dead-resolver") {
+    GTEST_SKIP() << "run by DeadNameServer";
+  }
+  // In a network and mount namespace of our own: loopback up, a name
+  // server on 127.0.0.1 that takes queries and never answers.
+  const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ifreq loopback{};
+  std::strcpy(loopback.ifr_name, "lo");
+  ASSERT_EQ(ioctl(control, SIOCGIFFLAGS, &loopback), 0) << std::strerror(errno);
+  loopback.ifr_flags |= IFF_UP;
+  ASSERT_EQ(ioctl(control, SIOCSIFFLAGS, &loopback), 0) << std::strerror(errno);
+  const int dead = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(53);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(dead, reinterpret_cast<sockaddr*>(&address), sizeof address), 0)
+      << std::strerror(errno);
+  char resolv[] = "/tmp/orvane-resolv-XXXXXX";
+  const int resolv_fd = mkstemp(resolv);
+  const std::string config = "nameserver 127.0.0.1\noptions timeout:5 attempts:2\n";
+  ASSERT_EQ(write(resolv_fd, config.data(), config.size()), static_cast<ssize_t>(config.size()));
+  close(resolv_fd);
+  ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0) << std::strerror(errno);
+  ASSERT_EQ(mount(resolv, "/etc/resolv.conf", nullptr, MS_BIND, nullptr), 0)
+      << std::strerror(errno);
+
+  Relay relay(OptionsFor("mqtt://broker.orvane.test:1883"), Role::kSubscribe);
+  ASSERT_TRUE(relay.Start());
+  Clock::time_point last = Clock::now();
+  const Clock::time_point end = last + 3s;
+  Clock::duration longest{};
+  while (Clock::now() < end) {
+    PumpOnce({&relay}, 10);
+    const Clock::time_point now = Clock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+  }
+  std::cout << "longest_gap_ms="
+            << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()
+            << "\nstatus=" << DescribeStatus(relay.Status()) << "\n"
+            << std::flush;
+  unlink(resolv);
+}
+
+TEST(BrokerConnection, ADeadNameServerHoldsNeitherTheLoopNorTheStatus) {
+  if (std::system("unshare -Urmn true >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no private network namespace here (unshare -Urmn)";
+  }
+  const HelperRun run = RunHelper({"unshare", "-Urmn"}, "ConnectsToANameWhileTheNameServerIsDead",
+                                  "dead-resolver", 60s);
+  const std::string gap = Field(run.out, "longest_gap_ms");
+  ASSERT_EQ(run.status, 0) << run.out;
+  ASSERT_FALSE(gap.empty()) << run.out;
+  std::cout << "longest gap of the loop while looking up: " << gap << " ms\n";
+  EXPECT_LT(std::stoi(gap), 100) << run.out;
+  EXPECT_EQ(Field(run.out, "status"), "connecting") << run.out;
+}
+
+// ---- A huge message on the topic ----
+
+long KilobytesOf(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field + ":")) {
+      return std::stol(line.substr(field.size() + 1));
+    }
+  }
+  return -1;
+}
+
+constexpr std::size_t kHugeBytes = 100u << 20;
+
+// Inside: publishes one message of kHugeBytes on the topic, as anyone
+// allowed to publish there could.
+TEST(BrokerConnectionHelper, PublishesAHugeMessage) {
+  const char* role = std::getenv(kHelperVariable);
+  if (role == nullptr || !std::string(role).starts_with("huge ")) {
+    GTEST_SKIP() << "run by AHugeMessage";
+  }
+  std::istringstream words(std::string(role).substr(5));
+  int port = 0;
+  std::string topic;
+  words >> port >> topic;
+  mosquitto_lib_init();
+  mosquitto* client = mosquitto_new(nullptr, true, nullptr);
+  ASSERT_EQ(mosquitto_connect(client, "127.0.0.1", port, 60), MOSQ_ERR_SUCCESS);
+  const std::string payload(kHugeBytes, 'x');
+  int mid = 0;
+  ASSERT_EQ(mosquitto_publish(client, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                              payload.data(), 1, false),
+            MOSQ_ERR_SUCCESS);
+  bool acknowledged = false;
+  mosquitto_user_data_set(client, &acknowledged);
+  mosquitto_publish_callback_set(
+      client, [](mosquitto*, void* done, int) { *static_cast<bool*>(done) = true; });
+  for (int round = 0; round < 600 && !acknowledged; ++round) {
+    mosquitto_loop(client, 50, 1);
+  }
+  EXPECT_TRUE(acknowledged);
+  mosquitto_disconnect(client);
+  mosquitto_destroy(client);
+  std::cout << "published=" << payload.size() << "\n" << std::flush;
+}
+
+TEST(BrokerConnection, AHugeMessageOnTheTopicNeverReachesThisProcess) {
+  BrokerProcess broker;
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  const BrokerOptions options = OptionsFor(broker.Url());
+  Subscriber subscriber(options);
+  Relay publisher(options, Role::kPublish);
+  ASSERT_TRUE(subscriber.relay.Start());
+  ASSERT_TRUE(publisher.Start());
+  ASSERT_TRUE(PumpUntil({&publisher, &subscriber.relay},
+                        [&] { return Connected(publisher) && Connected(subscriber.relay); }));
+  ASSERT_TRUE(Flows(publisher, subscriber, "{sprintf}+{title}before"));
+
+  // The peak from here on.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long rss_before = KilobytesOf("VmRSS");
+  HelperRun run;
+  std::thread helper([&] {
+    run = RunHelper({}, "PublishesAHugeMessage",
+                    "huge " + std::to_string(broker.Port()) + " " + options.topic, 60s);
+  });
+  const Clock::time_point end = Clock::now() + 60s;
+  while (run.status < 0 && Clock::now() < end) {
+    PumpFor({&publisher, &subscriber.relay}, 20ms);
+  }
+  helper.join();
+  ASSERT_EQ(Field(run.out, "published"), std::to_string(kHugeBytes)) << run.out;
+  EXPECT_TRUE(Flows(publisher, subscriber, "{sprintf}+{title}after"))
+      << DescribeStatus(subscriber.relay.Status());
+  const long peak = KilobytesOf("VmHWM");
+  std::cout << "resident before " << rss_before / 1024 << " MB, peak after the "
+            << kHugeBytes / (1 << 20) << " MB message " << peak / 1024 << " MB\n";
+  EXPECT_LT(peak - rss_before, 50 * 1024) << "kB";
+  EXPECT_TRUE(Connected(subscriber.relay)) << DescribeStatus(subscriber.relay.Status());
+}
+
+}  // namespace
+}  // namespace relay
