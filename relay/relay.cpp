@@ -305,14 +305,19 @@ bool Relay::WantsWrite() const {
   if (setup_ || Socket() < 0) {
     return false;
   }
-  // While TLS waits for the broker's next handshake message the socket
-  // stays writable, and libmosquitto, asked to write, would only find that
-  // it has to read: watching for writing then spins.
-  const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(client_));
-  if (ssl != nullptr && !SSL_is_init_finished(ssl) && SSL_want_read(ssl)) {
-    return false;
+  // During the TLS handshake libmosquitto's own wish to write (its CONNECT
+  // is queued) is no reason to watch for writing: writing waits for the
+  // handshake, and a writable socket would only spin. The handshake's own
+  // wish is.
+  if (const SSL* ssl = Handshaking()) {
+    return SSL_want_write(ssl);
   }
   return mosquitto_want_write(client_);
+}
+
+const SSL* Relay::Handshaking() const {
+  const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(client_));
+  return ssl != nullptr && !SSL_is_init_finished(ssl) ? ssl : nullptr;
 }
 
 void Relay::HandleReadable() {
@@ -341,9 +346,12 @@ void Relay::HandleReadable() {
 }
 
 void Relay::HandleWritable() {
-  if (!setup_ && Socket() >= 0) {
-    AfterLoop(mosquitto_loop_write(client_, 1));
+  if (setup_ || Socket() < 0) {
+    return;
   }
+  // libmosquitto moves the TLS handshake on in its read call only.
+  AfterLoop(Handshaking() != nullptr ? mosquitto_loop_read(client_, 1)
+                                     : mosquitto_loop_write(client_, 1));
 }
 
 void Relay::AfterLoop(int rc) {

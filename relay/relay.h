@@ -33,6 +33,7 @@
 
 struct mosquitto;
 struct mosquitto_message;
+struct ssl_st;           // SSL
 struct mqtt5__property;  // mosquitto_property
 
 namespace relay {
@@ -114,6 +115,8 @@ class Relay {
   void Failed(std::string error);
   std::string ErrorText(int rc, int error_number) const;
   std::string Broker() const;
+  // The TLS connection while its handshake is under way, else null.
+  const ssl_st* Handshaking() const;
   void PublishSnapshot();
   void SyncStateSubscription(bool force);
 

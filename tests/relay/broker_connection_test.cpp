@@ -27,6 +27,7 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -274,10 +275,125 @@ TEST(BrokerConnection, EveryBrokerFormConnectsLateAndReconnectsAfterTheBrokerCam
   rmdir(empty_dir);
 }
 
+TEST(BrokerConnection, RecordsPublishedWhileTheConnectionIsSetUpGoOutInOrder) {
+  BrokerProcess broker;
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  // By name: the set-up thread looks it up first, and takes a while.
+  const BrokerOptions options = OptionsFor("mqtt://localhost:" + std::to_string(broker.Port()));
+  Subscriber subscriber(options);
+  ASSERT_TRUE(subscriber.relay.Start());
+  ASSERT_TRUE(PumpUntil({&subscriber.relay}, [&] { return Connected(subscriber.relay); }));
+  PumpFor({&subscriber.relay}, 200ms);  // its subscription in place
+
+  Relay publisher(options, Role::kPublish);
+  ASSERT_TRUE(publisher.Start());
+  std::vector<std::string> records;
+  for (int i = 0; i < 200; ++i) {
+    records.push_back("{sprintf}+{title}record " + std::to_string(i));
+    publisher.Publish(0, kVenue, records.back(), 0);
+  }
+  EXPECT_EQ(publisher.Status().connection, Connection::kConnecting);
+  ASSERT_TRUE(PumpUntil({&publisher, &subscriber.relay}, [&] {
+    return subscriber.got.size() >= records.size();
+  })) << subscriber.got.size();
+  PumpFor({&publisher, &subscriber.relay}, 100ms);
+  EXPECT_EQ(subscriber.got, records);
+  EXPECT_EQ(publisher.Status().relayed, records.size());
+  EXPECT_EQ(publisher.Status().queued, 0u);
+  EXPECT_EQ(publisher.Status().lost, 0u);
+}
+
+// A broker of MQTT 3.1.1 only, on loopback: it turns an MQTT 5 CONNECT
+// away as a 3.1.1 broker does and lets a 3.1.1 one in. The protocol level
+// of each CONNECT it got, in order.
+class Mqtt311Broker {
+ public:
+  Mqtt311Broker() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+    listen(fd_, 4);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~Mqtt311Broker() {
+    shutdown(fd_, SHUT_RDWR);
+    thread_.join();
+    close(fd_);
+  }
+  Mqtt311Broker(const Mqtt311Broker&) = delete;
+  Mqtt311Broker& operator=(const Mqtt311Broker&) = delete;
+  int Port() const { return port_; }
+  std::vector<int> Levels() {
+    std::lock_guard lock(mutex_);
+    return levels_;
+  }
+
+ private:
+  void Serve() {
+    for (int connection = 0; connection < 2; ++connection) {
+      const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) {
+        return;
+      }
+      timeval wait{5, 0};
+      setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+      // CONNECT: type, remaining length, "\0\4MQTT", protocol level.
+      unsigned char head[9] = {};
+      std::size_t got = 0;
+      while (got < sizeof head) {
+        const ssize_t part = recv(client, head + got, sizeof head - got, 0);
+        if (part <= 0) {
+          break;
+        }
+        got += static_cast<std::size_t>(part);
+      }
+      const int level = got == sizeof head && (head[1] & 0x80) == 0 ? head[8] : -1;
+      {
+        std::lock_guard lock(mutex_);
+        levels_.push_back(level);
+      }
+      // CONNACK: refused, unacceptable protocol version; or accepted.
+      const unsigned char connack[4] = {0x20, 2, 0, static_cast<unsigned char>(level == 4 ? 0 : 1)};
+      send(client, connack, sizeof connack, MSG_NOSIGNAL);
+      if (level == 4) {
+        char rest[256];
+        while (recv(client, rest, sizeof rest, 0) > 0) {
+        }
+      }
+      close(client);
+    }
+  }
+
+  int fd_ = -1;
+  int port_ = 0;
+  std::mutex mutex_;
+  std::vector<int> levels_;
+  std::thread thread_;
+};
+
+TEST(BrokerConnection, ABrokerOfMqtt311OnlyIsSpokenToInIt) {
+  Mqtt311Broker broker;
+  Relay relay(OptionsFor("mqtt://127.0.0.1:" + std::to_string(broker.Port())), Role::kPublish);
+  ASSERT_TRUE(relay.Start());
+  EXPECT_TRUE(PumpUntil(
+      {&relay}, [&] { return Connected(relay); }, 10s))
+      << DescribeStatus(relay.Status());
+  EXPECT_EQ(broker.Levels(), (std::vector<int>{5, 4}));
+  EXPECT_FALSE(relay.Status().refused);
+  relay.Stop();
+}
+
 // ---- Failures named for what they are ----
 
 // A TCP listener on loopback that takes connections (the kernel completes
-// them) and never says a word.
+// them) and never says a word. Its queue is full at first, as a busy
+// server's is: a connection made then is still under way when the client
+// starts TLS, and completes on the SYN sent again a second later.
 class SilentListener {
  public:
   SilentListener() {
@@ -287,17 +403,31 @@ class SilentListener {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
-    listen(fd_, 8);
+    listen(fd_, 0);
     getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
+    filler_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    connect(filler_, reinterpret_cast<sockaddr*>(&address), size);
   }
-  ~SilentListener() { close(fd_); }
+  ~SilentListener() {
+    close(filler_);
+    close(accepted_);
+    close(fd_);
+  }
   SilentListener(const SilentListener&) = delete;
   SilentListener& operator=(const SilentListener&) = delete;
   int Port() const { return port_; }
+  // Takes the first connection off the queue, making room for another.
+  void MakeRoom() {
+    if (accepted_ < 0) {
+      accepted_ = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+  }
 
  private:
   int fd_ = -1;
+  int filler_ = -1;
+  int accepted_ = -1;
   int port_ = 0;
 };
 
@@ -322,7 +452,14 @@ TEST(BrokerConnection, ABrokerThatNeverAnswersCostsNoCpuAndIsNamedAfterTheTimeou
     const double cpu_before = ProcessCpuSeconds();
     const Clock::time_point start = Clock::now();
     ASSERT_TRUE(PumpUntil(
-        {&relay}, [&] { return relay.Status().connection == Connection::kRetrying; }, 15s))
+        {&relay},
+        [&] {
+          if (Clock::now() - start > 200ms) {
+            silent.MakeRoom();
+          }
+          return relay.Status().connection == Connection::kRetrying;
+        },
+        15s))
         << DescribeStatus(relay.Status());
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = ProcessCpuSeconds() - cpu_before;
