@@ -291,14 +291,11 @@ void Relay::Stop() {
 }
 
 int Relay::Socket() const {
-  if (setup_) {
-    return setup_->wake;
-  }
   if (client_ == nullptr ||
       (connection_ != Connection::kConnecting && connection_ != Connection::kConnected)) {
     return -1;
   }
-  return mosquitto_socket(client_);
+  return setup_ ? setup_->wake : mosquitto_socket(client_);
 }
 
 bool Relay::WantsWrite() const {
@@ -544,6 +541,7 @@ void Relay::TakeSetUp() {
       ++lost_;
     }
   }
+  held_id_ = 0;
   if (stopping_ || connection_ == Connection::kStopped) {
     return;
   }

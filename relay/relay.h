@@ -72,7 +72,10 @@ class Relay {
   // Says goodbye to the broker; what is still queued is dropped.
   void Stop();
 
-  int Socket() const;  // -1 while there is none
+  // libmosquitto's socket, or while a connection is set up on its thread,
+  // one that becomes readable when that is done; -1 while there is none
+  // (stopped, or waiting to try again).
+  int Socket() const;
   bool WantsWrite() const;
   // Changes whenever the socket may have been replaced, even by one with
   // the same number.
