@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 HelperRun RunHelper(const std::vector<std::string>& prefix, const std::string& test,
@@ -32,12 +33,20 @@ HelperRun RunHelper(const std::vector<std::string>& prefix, const std::string& t
     argv.push_back(arg.data());
   }
   argv.push_back(nullptr);
+  // The environment is made before fork(): the child of a process with
+  // threads only execs.
   std::string variable = std::string(kHelperVariable) + "=" + role;
+  std::vector<char*> environment{variable.data()};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with(std::string(kHelperVariable) + "=")) {
+      environment.push_back(*entry);
+    }
+  }
+  environment.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(pipe_fds[1], STDOUT_FILENO);
-    putenv(variable.data());
-    execvp(argv[0], argv.data());
+    execvpe(argv[0], argv.data(), environment.data());
     _exit(127);
   }
   close(pipe_fds[1]);
