@@ -316,6 +316,84 @@ TEST(BrokerConnection, ABrokerOfMqtt311OnlyIsSpokenToInIt) {
   relay.Stop();
 }
 
+// Inside a private network whose /etc/hosts names loopback twice: with the
+// system's CAs, the broker's certificate (for localhost) is taken by the
+// name it has and turned away by the other, on the first connection and on
+// every one after the broker came back.
+TEST(BrokerConnectionHelper, ChecksTheBrokersNameOnEveryConnection) {
+  if (HelperRole() != "names") {
+    GTEST_SKIP() << "run by TheBrokersNameIsCheckedOnEveryConnection";
+  }
+  std::string error;
+  ASSERT_TRUE(BringLoopbackUp(error)) << error;
+  ASSERT_TRUE(
+      ReplaceFile("/etc/hosts", "127.0.0.1 localhost\n127.0.0.1 other.orvane.test\n", error))
+      << error;
+  BrokerProcess broker(WithTls());
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  char empty_dir[] = "/tmp/orvane-no-cas-XXXXXX";
+  ASSERT_NE(mkdtemp(empty_dir), nullptr);
+  ScopedEnvironment cert_file("SSL_CERT_FILE", broker.CaFile());
+  ScopedEnvironment cert_dir("SSL_CERT_DIR", empty_dir);
+  const std::string port = std::to_string(broker.Port());
+  Relay named(OptionsFor("mqtts://localhost:" + port), Role::kPublish);
+  Relay other(OptionsFor("mqtts://other.orvane.test:" + port), Role::kPublish);
+  ASSERT_TRUE(named.Start());
+  ASSERT_TRUE(other.Start());
+  int refusals = 0;
+  bool was_refused = false;
+  auto count_refusals = [&] {
+    if (other.Status().refused && !was_refused) {
+      ++refusals;
+    }
+    was_refused = other.Status().refused;
+  };
+  ASSERT_TRUE(PumpUntil({&named, &other},
+                        [&] {
+                          count_refusals();
+                          return Connected(named) && refusals == 1;
+                        }))
+      << DescribeStatus(named.Status()) << " / " << DescribeStatus(other.Status());
+  std::cout << "other_error=" << other.Status().error << "\n";
+
+  broker.Stop();
+  ASSERT_TRUE(PumpUntil({&named, &other}, [&] {
+    count_refusals();
+    return !Connected(named);
+  }));
+  ASSERT_TRUE(broker.Start()) << broker.Error();
+  const bool again = PumpUntil(
+      {&named, &other},
+      [&] {
+        count_refusals();
+        return Connected(named) && refusals >= 2;
+      },
+      20s);
+  std::cout << "named_again=" << (again ? "connected" : DescribeStatus(named.Status()))
+            << "\nrefusals=" << refusals << "\nother_error_again=" << other.Status().error << "\n"
+            << std::flush;
+  rmdir(empty_dir);
+}
+
+TEST(BrokerConnection, TheBrokersNameIsCheckedOnEveryConnection) {
+  if (!PrivateNetworksWork()) {
+    GTEST_SKIP() << "no private network namespace here (unshare -Urmn)";
+  }
+  const HelperRun run =
+      RunHelper({"unshare", "-Urmn"},
+                "BrokerConnectionHelper.ChecksTheBrokersNameOnEveryConnection", "names", 60s);
+  ASSERT_EQ(run.status, 0) << run.out;
+  for (const std::string field : {"other_error", "other_error_again"}) {
+    EXPECT_TRUE(Field(run.out, field).starts_with("TLS with other.orvane.test:")) << run.out;
+    EXPECT_NE(
+        Field(run.out, field).find("(the broker's certificate does not name other.orvane.test)"),
+        std::string::npos)
+        << run.out;
+  }
+  EXPECT_EQ(Field(run.out, "named_again"), "connected") << run.out;
+  EXPECT_GE(std::stoi("0" + Field(run.out, "refusals")), 2) << run.out;
+}
+
 // ---- Failures named for what they are ----
 
 // A TCP listener on loopback that takes connections (the kernel completes

@@ -94,22 +94,51 @@ bool PrivateNetworksWork() {
   return std::system("unshare -Urmn true >/dev/null 2>&1") == 0;
 }
 
-bool MakeTheNameServerDead(std::string& error) {
-  auto failed = [&](const std::string& step) {
-    error = step + ": " + std::strerror(errno);
-    return false;
-  };
+namespace {
+
+bool Failed(const std::string& step, std::string& error) {
+  error = step + ": " + std::strerror(errno);
+  return false;
+}
+
+}  // namespace
+
+bool BringLoopbackUp(std::string& error) {
   const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   ifreq loopback{};
   std::strcpy(loopback.ifr_name, "lo");
-  if (ioctl(control, SIOCGIFFLAGS, &loopback) != 0) {
-    return failed("reading loopback's flags");
-  }
-  loopback.ifr_flags |= IFF_UP;
-  if (ioctl(control, SIOCSIFFLAGS, &loopback) != 0) {
-    return failed("bringing loopback up");
-  }
+  const bool up = ioctl(control, SIOCGIFFLAGS, &loopback) == 0 &&
+                  (loopback.ifr_flags |= IFF_UP, ioctl(control, SIOCSIFFLAGS, &loopback) == 0);
+  const int saved = errno;
   close(control);
+  errno = saved;
+  return up || Failed("bringing loopback up", error);
+}
+
+bool ReplaceFile(const std::string& path, const std::string& content, std::string& error) {
+  char temporary[] = "/tmp/orvane-file-XXXXXX";
+  const int fd = mkstemp(temporary);
+  const bool written =
+      fd >= 0 && write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  if (fd >= 0) {
+    close(fd);
+  }
+  if (!written) {
+    return Failed("writing the file for " + path, error);
+  }
+  // Private mounts: the bind mount stays in this namespace.
+  const bool mounted = mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       mount(temporary, path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+  const int saved = errno;
+  unlink(temporary);
+  errno = saved;
+  return mounted || Failed("mounting over " + path, error);
+}
+
+bool MakeTheNameServerDead(std::string& error) {
+  if (!BringLoopbackUp(error)) {
+    return false;
+  }
   // Kept open for the rest of the process: it takes the queries.
   const int dead = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -117,27 +146,8 @@ bool MakeTheNameServerDead(std::string& error) {
   address.sin_port = htons(53);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (bind(dead, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    return failed("binding 127.0.0.1:53");
+    return Failed("binding 127.0.0.1:53", error);
   }
-  char resolv[] = "/tmp/orvane-resolv-XXXXXX";
-  const int fd = mkstemp(resolv);
-  const std::string config = "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
-  const bool written =
-      fd >= 0 && write(fd, config.data(), config.size()) == static_cast<ssize_t>(config.size());
-  if (fd >= 0) {
-    close(fd);
-  }
-  if (!written) {
-    return failed("writing a resolv.conf");
-  }
-  // Private mounts: the bind mount stays in this namespace.
-  const bool mounted = mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                       mount(resolv, "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
-  const int mount_errno = errno;
-  unlink(resolv);
-  if (!mounted) {
-    errno = mount_errno;
-    return failed("mounting over /etc/resolv.conf");
-  }
-  return true;
+  return ReplaceFile("/etc/resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n",
+                     error);
 }

@@ -31,6 +31,12 @@ std::string Field(const std::string& out, const std::string& name);
 // Whether `unshare -Urmn` works here.
 bool PrivateNetworksWork();
 
+// In a private network namespace: brings loopback up.
+bool BringLoopbackUp(std::string& error);
+
+// In a private mount namespace: `path` (/etc/hosts, say) reads `content`.
+bool ReplaceFile(const std::string& path, const std::string& content, std::string& error);
+
 // In a private network and mount namespace: brings loopback up and makes
 // the name server one on 127.0.0.1 that takes queries and never answers.
 // False, with `error` set, when a step fails.
