@@ -316,7 +316,8 @@ TEST(BrokerConnection, ABrokerOfMqtt311OnlyIsSpokenToInIt) {
   relay.Stop();
 }
 
-// Inside a private network whose /etc/hosts names loopback twice: with the
+// Inside a private network whose /etc/hosts names loopback twice and whose
+// name server is missing: a name neither knows is named unknown; with the
 // system's CAs, the broker's certificate (for localhost) is taken by the
 // name it has and turned away by the other, on the first connection and on
 // every one after the broker came back.
@@ -329,6 +330,14 @@ TEST(BrokerConnectionHelper, ChecksTheBrokersNameOnEveryConnection) {
   ASSERT_TRUE(
       ReplaceFile("/etc/hosts", "127.0.0.1 localhost\n127.0.0.1 other.orvane.test\n", error))
       << error;
+  // No name server listens there: any other name is unknown at once.
+  ASSERT_TRUE(ReplaceFile("/etc/resolv.conf", "nameserver 127.0.0.1\n", error)) << error;
+  Relay unknown(OptionsFor("mqtt://nobody.orvane.test:1883"), Role::kSubscribe);
+  ASSERT_TRUE(unknown.Start());
+  ASSERT_TRUE(PumpUntil({&unknown}, [&] {
+    return unknown.Status().connection == Connection::kRetrying;
+  })) << DescribeStatus(unknown.Status());
+  std::cout << "unknown_error=" << unknown.Status().error << "\n";
   BrokerProcess broker(WithTls());
   ASSERT_TRUE(broker.Start()) << broker.Error();
   char empty_dir[] = "/tmp/orvane-no-cas-XXXXXX";
@@ -391,6 +400,9 @@ TEST(BrokerConnection, TheBrokersNameIsCheckedOnEveryConnection) {
         << run.out;
   }
   EXPECT_EQ(Field(run.out, "named_again"), "connected") << run.out;
+  EXPECT_TRUE(Field(run.out, "unknown_error")
+                  .starts_with("cannot find the broker's host nobody.orvane.test: "))
+      << run.out;
   EXPECT_GE(std::stoi("0" + Field(run.out, "refusals")), 2) << run.out;
 }
 
