@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "relay/broker_options.h"
 #include "relay/late_join_state.h"
