@@ -13,7 +13,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev libgl-dev \
-                  libgtest-dev libbenchmark-dev libmosquitto-dev libxcb1-dev
+                  libgtest-dev libbenchmark-dev libmosquitto-dev libssl-dev libxcb1-dev
 RUN_PACKAGES := fonts-dseg fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi mosquitto openssl \
                  openbox x11-utils xdotool xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \

@@ -1,14 +1,25 @@
 #include "relay/relay.h"
 
+#include <arpa/inet.h>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
+#include <netdb.h>
+#include <openssl/ssl.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <system_error>
+#include <thread>
+
+#include "relay/late_join_state.h"
+#include "relay/record_slots.h"
 
 namespace relay {
 
@@ -17,7 +28,17 @@ namespace {
 using Connection = RelayStatus::Connection;
 
 constexpr int kKeepAliveS = 10;
-constexpr auto kConnectTimeout = std::chrono::seconds(15);
+// From the start of an attempt to the broker's answer: the lookup, the TCP
+// and TLS handshakes and the MQTT CONNECT.
+constexpr auto kConnectTimeout = std::chrono::seconds(10);
+// The broker keeps a subscriber's session (and what comes for it) for a
+// day after the connection ends.
+constexpr std::uint32_t kSessionExpiryS = 24 * 60 * 60;
+// The largest message the relay ever sends is a snapshot of the largest
+// size (message.h). The broker is told not to send anything larger
+// (plus room for the topic and properties), so a huge message on the topic
+// never reaches this process.
+constexpr std::uint32_t kMaxPacketBytes = kMaxSnapshotBytes + 64 * 1024;
 constexpr auto kSnapshotEvery = std::chrono::seconds(1);
 constexpr int kMaxBackoffS = 15;
 // QoS 1 messages on their way at once; more keeps a fast feed flowing
@@ -42,16 +63,40 @@ std::string ClientId(Role role) {
   return id;
 }
 
+// MQTT 3.1.1 return codes and MQTT 5 reason codes (128 and up).
 std::string RefusalText(int rc) {
   switch (rc) {
     case 4:
+    case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
       return "the broker refused the user name or password";
     case 5:
+    case MQTT_RC_NOT_AUTHORIZED:
       // Mosquitto answers a wrong password with this one.
       return "the broker refused the user name or password (not authorised)";
     default:
-      return std::string("the broker refused the connection: ") + mosquitto_connack_string(rc);
+      return std::string("the broker refused the connection: ") +
+             (rc >= 128 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc));
   }
+}
+
+bool IsNumericAddress(const std::string& host) {
+  unsigned char address[16];
+  return inet_pton(AF_INET, host.c_str(), address) == 1 ||
+         inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify
+// failed" or "Error: host name verification failed." as its reason alone.
+std::string LoggedReason(std::string_view text) {
+  if (text.starts_with("OpenSSL Error")) {
+    text.remove_prefix(text.rfind(':') + 1);
+  } else if (text.starts_with("Error: ")) {
+    text.remove_prefix(7);
+  }
+  if (text.ends_with('.')) {
+    text.remove_suffix(1);
+  }
+  return std::string(text);
 }
 
 }  // namespace
@@ -98,6 +143,79 @@ std::string DescribeStatus(const RelayStatus& status) {
   return text;
 }
 
+// One connection set-up, on a thread of its own: the lookup of the broker's
+// host and libmosquitto's connect, which resolves the name again (the TLS
+// host-name check and SNI need the name) and connects TCP blocking. The
+// client is the set-up's until `done`; a relay that ends meanwhile leaves
+// it to the set-up to destroy.
+struct Relay::Setup {
+  mosquitto* client = nullptr;
+  std::string host;
+  int port = 0;
+  mosquitto_property* properties = nullptr;
+  int wake = -1;  // an eventfd, readable once done
+
+  std::atomic<bool> looking_up{true};
+  std::mutex mutex;
+  bool done = false;       // guarded by mutex
+  bool abandoned = false;  // guarded by mutex
+  // Once done:
+  int rc = MOSQ_ERR_SUCCESS;
+  int error_number = 0;
+  std::string lookup_error;
+  std::string logged_error;  // libmosquitto's first complaint
+
+  Setup() = default;
+  Setup(const Setup&) = delete;
+  Setup& operator=(const Setup&) = delete;
+  ~Setup() {
+    mosquitto_property_free_all(&properties);
+    if (wake >= 0) {
+      close(wake);
+    }
+  }
+
+  static void Log(mosquitto*, void* self, int level, const char* text) {
+    auto& setup = *static_cast<Setup*>(self);
+    if (level == MOSQ_LOG_ERR && setup.logged_error.empty()) {
+      setup.logged_error = text;
+    }
+  }
+
+  void Run() {
+    // Looked up here first, so that a name nobody knows is named as such
+    // and a lookup that takes long is told from a broker that does.
+    if (!IsNumericAddress(host)) {
+      addrinfo hints{};
+      hints.ai_family = AF_UNSPEC;
+      hints.ai_socktype = SOCK_STREAM;
+      addrinfo* found = nullptr;
+      const int failed = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+      if (failed != 0) {
+        lookup_error = gai_strerror(failed);
+        rc = MOSQ_ERR_EAI;
+      } else {
+        freeaddrinfo(found);
+      }
+    }
+    looking_up = false;
+    if (rc == MOSQ_ERR_SUCCESS) {
+      errno = 0;
+      rc = mosquitto_connect_bind_v5(client, host.c_str(), port, kKeepAliveS, nullptr, properties);
+      error_number = errno;
+    }
+    std::lock_guard lock(mutex);
+    done = true;
+    if (abandoned) {
+      mosquitto_destroy(client);
+    }
+    const std::uint64_t one = 1;
+    if (write(wake, &one, sizeof one) < 0) {
+      // The relay looks at `done` on its next tick as well.
+    }
+  }
+};
+
 Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
     : options_(std::move(options)),
       role_(role),
@@ -114,6 +232,13 @@ Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
 }
 
 Relay::~Relay() {
+  if (setup_) {
+    std::lock_guard lock(setup_->mutex);
+    if (!setup_->done) {
+      setup_->abandoned = true;
+      client_ = nullptr;
+    }
+  }
   if (client_ != nullptr) {
     mosquitto_destroy(client_);
   }
@@ -137,7 +262,7 @@ bool Relay::Start() {
     error_ = std::string("cannot set up the MQTT client: ") + std::strerror(errno);
     return false;
   }
-  mosquitto_connect_with_flags_callback_set(client_, &Relay::OnConnect);
+  mosquitto_connect_v5_callback_set(client_, &Relay::OnConnect);
   mosquitto_disconnect_callback_set(client_, &Relay::OnDisconnect);
   mosquitto_publish_callback_set(client_, &Relay::OnPublish);
   mosquitto_message_callback_set(client_, &Relay::OnMessage);
@@ -148,6 +273,11 @@ bool Relay::Start() {
                               options_.password_file.empty() ? nullptr : password.c_str());
   }
   if (options_.tls) {
+    // libmosquitto makes its TLS context on the first attempt and, with
+    // the defaults on, refuses every later one that has no CA file ("Invalid
+    // function arguments"): the system's CAs would never reconnect. With the
+    // defaults off it reuses the context it made, checks and all.
+    mosquitto_int_option(client_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
     if (options_.cafile.empty()) {
       mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     } else if (access(options_.cafile.c_str(), R_OK) != 0) {
@@ -165,7 +295,7 @@ bool Relay::Start() {
 
 void Relay::Stop() {
   stopping_ = true;
-  if (client_ != nullptr && connection_ == Connection::kConnected) {
+  if (!setup_ && client_ != nullptr && connection_ == Connection::kConnected) {
     mosquitto_disconnect(client_);
   }
   connection_ = Connection::kStopped;
@@ -173,14 +303,41 @@ void Relay::Stop() {
 }
 
 int Relay::Socket() const {
-  return client_ == nullptr ? -1 : mosquitto_socket(client_);
+  if (client_ == nullptr ||
+      (connection_ != Connection::kConnecting && connection_ != Connection::kConnected)) {
+    return -1;
+  }
+  return setup_ ? setup_->wake : mosquitto_socket(client_);
 }
 
 bool Relay::WantsWrite() const {
-  return Socket() >= 0 && mosquitto_want_write(client_);
+  if (setup_ || Socket() < 0) {
+    return false;
+  }
+  // During the TLS handshake libmosquitto's own wish to write (its CONNECT
+  // is queued) is no reason to watch for writing: writing waits for the
+  // handshake, and a writable socket would only spin. The handshake's own
+  // wish is.
+  if (const SSL* ssl = Handshaking()) {
+    return SSL_want_write(ssl);
+  }
+  return mosquitto_want_write(client_);
+}
+
+const SSL* Relay::Handshaking() const {
+  const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(client_));
+  return ssl != nullptr && !SSL_is_init_finished(ssl) ? ssl : nullptr;
 }
 
 void Relay::HandleReadable() {
+  if (setup_) {
+    std::uint64_t count = 0;
+    if (read(setup_->wake, &count, sizeof count) < 0) {
+      // Nothing to read yet: TakeSetUp() finds it not done.
+    }
+    TakeSetUp();
+    return;
+  }
   const Clock::time_point start = Clock::now();
   // libmosquitto may read just one packet a call: a busy socket is drained
   // here, for as long as each call brings a message or an acknowledgement.
@@ -198,9 +355,12 @@ void Relay::HandleReadable() {
 }
 
 void Relay::HandleWritable() {
-  if (Socket() >= 0) {
-    AfterLoop(mosquitto_loop_write(client_, 1));
+  if (setup_ || Socket() < 0) {
+    return;
   }
+  // libmosquitto moves the TLS handshake on in its read call only.
+  AfterLoop(Handshaking() != nullptr ? mosquitto_loop_read(client_, 1)
+                                     : mosquitto_loop_write(client_, 1));
 }
 
 void Relay::AfterLoop(int rc) {
@@ -212,19 +372,22 @@ void Relay::AfterLoop(int rc) {
   }
   if (!refused_) {
     refused_ = rc == MOSQ_ERR_TLS;
-    error_ = ErrorText(rc);
+    error_ = ErrorText(rc, errno);
   }
   Failed(error_);
 }
 
 int Relay::Tick() {
+  TakeSetUp();
   const Clock::time_point now = Clock::now();
   if (connection_ == Connection::kRetrying && now >= retry_at_) {
     Attempt();
   } else if (connection_ == Connection::kConnecting && now - attempt_started_ > kConnectTimeout) {
-    Failed("no answer from " + options_.host + ":" + std::to_string(options_.port));
+    Failed(setup_ && setup_->looking_up ? "no answer from the name server for " + options_.host
+                                        : "no answer from " + Broker());
   }
-  if (Socket() >= 0) {
+  // Keep-alive once the broker let us in; before, the connect timeout.
+  if (!setup_ && connection_ == Connection::kConnected) {
     AfterLoop(mosquitto_loop_misc(client_));
   }
   if (role_ == Role::kPublish && snapshot_due_ && connection_ == Connection::kConnected &&
@@ -267,8 +430,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
     loss_unannounced_ = true;
   } else {
     int mid = 0;
-    const int rc = mosquitto_publish(client_, &mid, options_.topic.c_str(),
-                                     static_cast<int>(encoded.size()), encoded.data(), 1, false);
+    const int rc = Send(encoded, mid);
     // Without a connection libmosquitto keeps the message and says so; it
     // goes out after the next connection.
     if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
@@ -327,22 +489,104 @@ RelayStatus Relay::Status() const {
 void Relay::Attempt() {
   connection_ = Connection::kConnecting;
   attempt_started_ = Clock::now();
+  ++generation_;
+  if (setup_) {
+    return;  // the last set-up still has the client: its end is this attempt's
+  }
   logged_error_.clear();
   refused_ = false;
-  // libmosquitto formats every line it logs for a log callback, one per
-  // packet: listened to only until the broker has let us in.
-  mosquitto_log_callback_set(client_, &Relay::OnLog);
-  ++generation_;
-  // The first attempt sets the broker's address; later ones reuse it, and
-  // libmosquitto sends again what the broker had not acknowledged.
-  const int rc = attempted_ ? mosquitto_reconnect_async(client_)
-                            : mosquitto_connect_async(client_, options_.host.c_str(), options_.port,
-                                                      kKeepAliveS);
-  attempted_ = true;
-  if (rc != MOSQ_ERR_SUCCESS) {
-    refused_ = rc == MOSQ_ERR_TLS;
-    Failed(ErrorText(rc));
+  auto setup = std::make_shared<Setup>();
+  setup->client = client_;
+  setup->host = options_.host;
+  setup->port = options_.port;
+  setup->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (setup->wake < 0) {
+    Failed(std::string("cannot set up a connection: ") + std::strerror(errno));
+    return;
   }
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
+                       mqtt5_ ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+  if (mqtt5_) {
+    mosquitto_property_add_int32(&setup->properties, MQTT_PROP_MAXIMUM_PACKET_SIZE,
+                                 kMaxPacketBytes);
+    if (role_ == Role::kSubscribe) {
+      mosquitto_property_add_int32(&setup->properties, MQTT_PROP_SESSION_EXPIRY_INTERVAL,
+                                   kSessionExpiryS);
+    }
+  }
+  // Until the set-up is done, libmosquitto's callbacks (only its log runs
+  // then) go to the set-up. The relay's log callback takes over after, and
+  // is dropped once the broker has let us in: libmosquitto formats a line
+  // per packet for it.
+  mosquitto_user_data_set(client_, setup.get());
+  mosquitto_log_callback_set(client_, &Setup::Log);
+  try {
+    std::thread([setup] { setup->Run(); }).detach();
+  } catch (const std::system_error& error) {
+    mosquitto_user_data_set(client_, this);
+    Failed(std::string("cannot set up a connection: ") + error.what());
+    return;
+  }
+  setup_ = std::move(setup);
+}
+
+void Relay::TakeSetUp() {
+  if (!setup_) {
+    return;
+  }
+  {
+    std::lock_guard lock(setup_->mutex);
+    if (!setup_->done) {
+      return;
+    }
+  }
+  const std::shared_ptr<Setup> setup = std::move(setup_);
+  setup_.reset();
+  mosquitto_user_data_set(client_, this);
+  mosquitto_log_callback_set(client_, &Relay::OnLog);
+  logged_error_ = LoggedReason(setup->logged_error);
+  ++generation_;
+  // What was published meanwhile goes to libmosquitto now, in order.
+  while (!held_.empty()) {
+    auto [held_id, encoded] = std::move(held_.front());
+    held_.pop_front();
+    outstanding_.erase(held_id);
+    int mid = 0;
+    const int rc = Send(encoded, mid);
+    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
+      outstanding_.insert(mid);
+    } else {
+      ++lost_;
+    }
+  }
+  held_id_ = 0;
+  if (stopping_ || connection_ == Connection::kStopped) {
+    return;
+  }
+  if (setup->rc == MOSQ_ERR_SUCCESS) {
+    // Also after the attempt timed out: the broker answered after all.
+    if (connection_ != Connection::kConnecting) {
+      connection_ = Connection::kConnecting;
+      attempt_started_ = Clock::now();
+    }
+    return;
+  }
+  if (connection_ == Connection::kConnecting) {
+    refused_ = setup->rc == MOSQ_ERR_TLS;
+    Failed(setup->rc == MOSQ_ERR_EAI && !setup->lookup_error.empty()
+               ? "cannot find the broker's host " + options_.host + ": " + setup->lookup_error
+               : ErrorText(setup->rc, setup->error_number));
+  }
+}
+
+int Relay::Send(const std::string& encoded, int& mid) {
+  if (setup_) {
+    mid = --held_id_;
+    held_.emplace_back(mid, encoded);
+    return MOSQ_ERR_NO_CONN;
+  }
+  return mosquitto_publish(client_, &mid, options_.topic.c_str(), static_cast<int>(encoded.size()),
+                           encoded.data(), 1, false);
 }
 
 void Relay::Failed(std::string error) {
@@ -353,11 +597,16 @@ void Relay::Failed(std::string error) {
   ++generation_;
 }
 
-std::string Relay::ErrorText(int rc) const {
-  const std::string broker = options_.host + ":" + std::to_string(options_.port);
+std::string Relay::Broker() const {
+  const bool v6 = options_.host.find(':') != std::string::npos;
+  return (v6 ? "[" + options_.host + "]" : options_.host) + ":" + std::to_string(options_.port);
+}
+
+std::string Relay::ErrorText(int rc, int error_number) const {
+  const std::string broker = Broker();
   switch (rc) {
     case MOSQ_ERR_ERRNO:
-      return "cannot connect to " + broker + ": " + std::strerror(errno);
+      return "cannot connect to " + broker + ": " + std::strerror(error_number);
     case MOSQ_ERR_EAI:
       return "cannot find the broker's host " + options_.host;
     case MOSQ_ERR_CONN_LOST:
@@ -382,8 +631,16 @@ std::string Relay::ErrorText(int rc) const {
   }
 }
 
-void Relay::OnConnect(mosquitto*, void* self, int rc, int flags) {
+void Relay::OnConnect(mosquitto*, void* self, int rc, int flags, const mosquitto_property*) {
   auto& relay = *static_cast<Relay*>(self);
+  if (rc != 0 && relay.mqtt5_ &&
+      (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || rc == CONNACK_REFUSED_PROTOCOL_VERSION)) {
+    // A broker of MQTT 3.1.1 only: the next attempt speaks that. Such a
+    // broker cannot be told the largest message this end takes.
+    relay.mqtt5_ = false;
+    relay.error_ = "the broker speaks MQTT 3.1.1 only";
+    return;
+  }
   if (rc != 0) {
     // libmosquitto closes the connection next; the disconnect keeps this text.
     relay.error_ = RefusalText(rc);
@@ -459,21 +716,9 @@ void Relay::OnMessage(mosquitto*, void* self, const mosquitto_message* message) 
 
 void Relay::OnLog(mosquitto*, void* self, int level, const char* text) {
   auto& relay = *static_cast<Relay*>(self);
-  if (level != MOSQ_LOG_ERR || !relay.logged_error_.empty()) {
-    return;
+  if (level == MOSQ_LOG_ERR && relay.logged_error_.empty()) {
+    relay.logged_error_ = LoggedReason(text);
   }
-  // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify
-  // failed" or "Error: host name verification failed."
-  std::string_view reason = text;
-  if (reason.starts_with("OpenSSL Error")) {
-    reason.remove_prefix(reason.rfind(':') + 1);
-  } else if (reason.starts_with("Error: ")) {
-    reason.remove_prefix(7);
-  }
-  if (reason.ends_with('.')) {
-    reason.remove_suffix(1);
-  }
-  relay.logged_error_ = std::string(reason);
 }
 
 void Relay::PublishSnapshot() {

@@ -10,6 +10,11 @@
 // (1 s, doubling up to 15 s); meanwhile a publisher's records wait in a
 // queue of BrokerOptions::queue_limit records, and the ones that find it
 // full are counted as lost.
+//
+// Setting a connection up waits on the network (the host name's lookup,
+// the TCP connect): that runs on a thread of its own, and the caller's
+// Socket() is meanwhile one that becomes readable when it is done. The
+// caller's thread never waits for the network.
 #pragma once
 
 #include <chrono>
@@ -20,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "records/shadow_screens.h"
 #include "relay/broker_options.h"
@@ -29,6 +35,8 @@
 
 struct mosquitto;
 struct mosquitto_message;
+struct ssl_st;           // SSL
+struct mqtt5__property;  // mosquitto_property
 
 namespace relay {
 
@@ -72,7 +80,10 @@ class Relay {
   // Says goodbye to the broker; what is still queued is dropped.
   void Stop();
 
-  int Socket() const;  // -1 while there is none
+  // libmosquitto's socket, or while a connection is set up on its thread,
+  // one that becomes readable when that is done; -1 while there is none
+  // (stopped, or waiting to try again).
+  int Socket() const;
   bool WantsWrite() const;
   // Changes whenever the socket may have been replaced, even by one with
   // the same number.
@@ -95,17 +106,28 @@ class Relay {
   const BrokerOptions& Options() const { return options_; }
 
  private:
-  static void OnConnect(mosquitto* client, void* self, int rc, int flags);
+  struct Setup;
+
+  static void OnConnect(mosquitto* client, void* self, int rc, int flags,
+                        const mqtt5__property* properties);
   static void OnDisconnect(mosquitto* client, void* self, int rc);
   static void OnPublish(mosquitto* client, void* self, int mid);
   static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
   static void OnLog(mosquitto* client, void* self, int level, const char* text);
 
   void Attempt();
+  // Takes the client back once the set-up thread is done with it.
+  void TakeSetUp();
+  // Publishes one record message, or holds it while the set-up thread has
+  // the client. `mid` identifies it in outstanding_.
+  int Send(const std::string& encoded, int& mid);
   // After a libmosquitto call: a code other than success ends the attempt.
   void AfterLoop(int rc);
   void Failed(std::string error);
-  std::string ErrorText(int rc) const;
+  std::string ErrorText(int rc, int error_number) const;
+  std::string Broker() const;
+  // The TLS connection while its handshake is under way, else null.
+  const ssl_st* Handshaking() const;
   void PublishSnapshot();
   void SyncStateSubscription(bool force);
 
@@ -119,9 +141,14 @@ class Relay {
   std::string error_;
   bool refused_ = false;
   bool ever_connected_ = false;
-  bool attempted_ = false;
   bool stopping_ = false;
   std::string logged_error_;  // libmosquitto's first complaint in this attempt
+  bool mqtt5_ = true;         // false once the broker turned MQTT 5 down
+  // The set-up under way on its thread; the client is its own meanwhile.
+  std::shared_ptr<Setup> setup_;
+  // Records published meanwhile, under ids below zero until they go out.
+  std::deque<std::pair<int, std::string>> held_;
+  int held_id_ = 0;
   std::uint64_t generation_ = 0;
   std::uint64_t packets_handled_ = 0;  // messages and acknowledgements read
   Clock::time_point attempt_started_;

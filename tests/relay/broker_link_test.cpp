@@ -3,11 +3,16 @@
 // venue's screens, and the state follows the broker.
 #include "app/broker_link.h"
 #include "broker_process.h"
+#include "private_network.h"
 #include "relay_pump.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <algorithm>
 #include <memory>
 
 #include "tools/race_feed/demo.h"
@@ -194,6 +199,59 @@ TEST(BrokerLinkRefusal, ARefusedPasswordOrAnUnreadableFileIsNamed) {
   EXPECT_TRUE(unusable.StatusText().contains(QStringLiteral("cannot read password file")))
       << unusable.StatusText().toStdString();
   ASSERT_TRUE(venue.SendAndWait("{heartbeat}+", 2));
+}
+
+// Inside a private network whose name server never answers: the screen's
+// event loop while the link connects to a broker by name. The time the
+// link's constructor took (it starts connecting), and the longest gap of a
+// 10 ms timer (which also counts the waits of a busy machine).
+TEST(BrokerLinkHelper, ScreenConnectsToANameWhileTheNameServerIsDead) {
+  if (HelperRole() != "dead-resolver") {
+    GTEST_SKIP() << "run by TheScreenKeepsRunningWhileTheNameServerIsDead";
+  }
+  std::string error;
+  ASSERT_TRUE(MakeTheNameServerDead(error)) << error;
+  CommentatorFixture remote(false);
+  relay::BrokerOptions options;
+  ASSERT_TRUE(relay::ParseBrokerUrl("mqtt://broker.orvane.test:1883", options, error)) << error;
+  QElapsedTimer clock;
+  clock.start();
+  BrokerLink link(options, relay::Role::kSubscribe, remote.App().Listener());
+  const qint64 constructed_ms = clock.elapsed();
+
+  QTimer ticks;
+  qint64 last = clock.elapsed();
+  qint64 longest = 0;
+  QObject::connect(&ticks, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  ticks.start(10);
+  QEventLoop loop;
+  QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+  loop.exec();
+  std::cout << "constructed_ms=" << constructed_ms << "\nlongest_gap_ms=" << longest
+            << "\nstatus=" << link.StatusText().toStdString() << "\n"
+            << std::flush;
+}
+
+TEST(BrokerLinkNetwork, TheScreenKeepsRunningWhileTheNameServerIsDead) {
+  if (!PrivateNetworksWork()) {
+    GTEST_SKIP() << "no private network namespace here (unshare -Urmn)";
+  }
+  const HelperRun run = RunHelper({"unshare", "-Urmn"},
+                                  "BrokerLinkHelper.ScreenConnectsToANameWhileTheNameServerIsDead",
+                                  "dead-resolver", std::chrono::seconds(60));
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string constructed = Field(run.out, "constructed_ms");
+  const std::string gap = Field(run.out, "longest_gap_ms");
+  ASSERT_FALSE(constructed.empty() || gap.empty()) << run.out;
+  std::cout << "while looking up: link set up in " << constructed
+            << " ms, longest gap of a 10 ms timer " << gap << " ms\n";
+  EXPECT_LT(std::stoi(constructed), 100) << run.out;
+  // Far below a lookup's seconds; a busy machine's waits stay within it.
+  EXPECT_LT(std::stoi(gap), 500) << run.out;
+  EXPECT_EQ(Field(run.out, "status"), "connecting") << run.out;
 }
 
 }  // namespace
