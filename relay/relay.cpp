@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "relay/late_join_state.h"
-#include "relay/record_slots.h"
 
 namespace relay {
 
