@@ -64,8 +64,6 @@ void BrokerLink::TimerFired() {
 }
 
 void BrokerLink::Deliver() {
-  // The listener may run the event loop while it handles a record, and so
-  // come back here; the relay hands those records on from the outer call.
   relay_.DeliverPending();
   SyncNotifiers();
   CheckState();

@@ -5,9 +5,10 @@
 // and the dispatch are those of a datagram.
 //
 // libmosquitto's socket is watched by socket notifiers and its timing kept
-// by one timer: no thread, no polling loop. Records from the broker are
-// handed to the listener only after libmosquitto has returned, so a record
-// whose handling runs the event loop never re-enters the library.
+// by one timer, with no polling loop; the relay looks the broker up and
+// connects on a thread of its own, so nothing here waits for the network.
+// Records from the broker are handed to the listener once libmosquitto has
+// returned: the library is not called again from inside its own callback.
 #pragma once
 
 #include "app/race_data_listener.h"

@@ -13,18 +13,6 @@ namespace {
 
 constexpr std::string_view kIgnoredPrefix = "IGNORED packet from ";
 
-// Marks a record's handling, whatever way it is left.
-class HandlingGuard {
- public:
-  explicit HandlingGuard(bool& handling) : handling_(handling) { handling_ = true; }
-  ~HandlingGuard() { handling_ = false; }
-  HandlingGuard(const HandlingGuard&) = delete;
-  HandlingGuard& operator=(const HandlingGuard&) = delete;
-
- private:
-  bool& handling_;
-};
-
 }  // namespace
 
 RaceDataListener::RaceDataListener(ListenerPorts ports, const ListeningAddress& address,
@@ -83,11 +71,6 @@ void RaceDataListener::RemoveObserver(DatagramObserver* observer) {
 }
 
 void RaceDataListener::RunReceiveCycle(int receiver) {
-  // Inside another record's handling the datagram waits in the kernel's
-  // queue; the notifier reports it again on the next loop pass.
-  if (handling_) {
-    return;
-  }
   QElapsedTimer draining;
   draining.start();
   while (HandleOneDatagram(receiver) && receivers_[receiver]->HasPendingData() &&
@@ -105,28 +88,13 @@ bool RaceDataListener::HandleOneDatagram(int receiver) {
 }
 
 void RaceDataListener::Take(int receiver, const std::string& sender, std::string_view bytes) {
-  if (handling_) {
-    waiting_.push_back({receiver, sender, std::string(bytes)});
-    return;
-  }
-  Handle(receiver, sender, bytes);
-  while (!waiting_.empty()) {
-    const Waiting next = std::move(waiting_.front());
-    waiting_.pop_front();
-    Handle(next.receiver, next.sender, next.bytes);
-  }
-}
-
-void RaceDataListener::Handle(int receiver, const std::string& sender, std::string_view bytes) {
-  HandlingGuard handling(handling_);
-  // The record is the datagram's bytes up to its first zero byte.
+  // The record is the datagram's bytes up to its first zero byte. Nothing
+  // runs the event loop while it is handled, so the listening address is
+  // the same before and after the dispatch: it is asked once.
   const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
-  if (address_.Accepts(sender)) {
-    dispatcher_.DispatchRecord(text);
-  }
-  // Asked again: the address may have changed while the record was handled.
   const bool accepted = address_.Accepts(sender);
   if (accepted) {
+    dispatcher_.DispatchRecord(text);
     log_.AddLine(sender + ">" + text);
   } else {
     log_.AddLine(std::string(kIgnoredPrefix) + sender);

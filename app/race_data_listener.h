@@ -21,7 +21,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +69,7 @@ class RaceDataListener : public QObject {
   void RemoveObserver(DatagramObserver* observer);
 
   // A datagram that came by another road (a relay), taken as if `receiver`
-  // had received it from `sender`. Taken inside another record's handling,
-  // it waits until that handling is over.
+  // had received it from `sender`.
   void Take(int receiver, const std::string& sender, std::string_view bytes);
 
   quint16 Port(int receiver) const { return receiver == 0 ? ports_.first : ports_.second; }
@@ -87,8 +85,6 @@ class RaceDataListener : public QObject {
   std::uint64_t KernelDrops() const;
 
   void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
-  // True while a record is being handled.
-  bool Handling() const { return handling_; }
 
  signals:
   // After Open and Close: which receivers are open may have changed.
@@ -97,7 +93,6 @@ class RaceDataListener : public QObject {
  private:
   void RunReceiveCycle(int receiver);
   bool HandleOneDatagram(int receiver);
-  void Handle(int receiver, const std::string& sender, std::string_view bytes);
 
   ListenerPorts ports_;
   const ListeningAddress& address_;
@@ -105,13 +100,6 @@ class RaceDataListener : public QObject {
   TrafficLog& log_;
   UdpReceiver* receivers_[2];
   bool opened_ = false;  // Open has been asked for, and no Close since
-  bool handling_ = false;
-  struct Waiting {
-    int receiver;
-    std::string sender;
-    std::string bytes;
-  };
-  std::deque<Waiting> waiting_;  // taken by another road during a handling
   std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::vector<DatagramObserver*> observers_;
 };

@@ -32,7 +32,8 @@ class ScreenWindow {
   // Shows the window (which prepares it when it was hidden) and brings it
   // to the front.
   virtual void ShowAndRaise() = 0;
-  // Has the window drawn as it stands now, before a record changes it.
+  // Has the window drawn as it stands now, before a record changes it;
+  // runs no event loop, so nothing else happens in the middle of a record.
   virtual void DrawPending() = 0;
 
  protected:

@@ -443,14 +443,6 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
 }
 
 void Relay::DeliverPending() {
-  if (delivering_) {
-    return;
-  }
-  delivering_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{delivering_};
   while (!pending_.empty()) {
     const RecordMessage message = std::move(pending_.front());
     pending_.pop_front();

@@ -97,8 +97,7 @@ class Relay {
   // Publisher: one datagram the venue took in.
   void Publish(int port_index, std::uint32_t sender, std::string_view bytes,
                std::int64_t received_us);
-  // Subscriber: hands on the records that came in, in order. Calls from
-  // inside `deliver` return at once; the outer call hands those on too.
+  // Subscriber: hands on the records that came in, in order.
   void DeliverPending();
 
   RelayStatus Status() const;
@@ -173,7 +172,6 @@ class Relay {
   std::unique_ptr<Sequencer> sequencer_;
   std::uint64_t unreadable_ = 0;
   std::deque<RecordMessage> pending_;
-  bool delivering_ = false;
   bool state_subscribed_ = false;
   std::uint64_t snapshot_asks_ = 0;
 };

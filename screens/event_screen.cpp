@@ -93,7 +93,9 @@ void EventScreen::ShowAndRaise() {
 void EventScreen::DrawPending() {
   if (brought_forward_) {
     brought_forward_ = false;
-    QCoreApplication::processEvents();
+    // Painted at once as it stands, without running the event loop, so
+    // nothing else can happen in the middle of a record.
+    repaint();
   }
 }
 

@@ -67,8 +67,8 @@ class EventScreen : public QWidget, public ScreenWindow {
   // F11: full screen on the monitor the window is on, and back to its frame
   // and place.
   void ToggleFullScreen();
-  // Lets the event loop draw the window if ShowAndRaise has just brought it
-  // forward; a window already in front has nothing new to show.
+  // Paints the window at once if ShowAndRaise has just brought it forward;
+  // a window already in front has nothing new to show.
   void DrawPending() override;
 
   // A word about trouble with the feed ("quiet for 20 s"), drawn over the

@@ -1,11 +1,16 @@
-// Records are handled and logged strictly in the order they arrived, even
-// when one's handling lets the event loop run (the scratch screen is drawn
-// as it comes forward): bursts sent back to back from one socket show every
-// line, and nothing is handled inside another record's handling.
+// Records are handled and logged strictly in the order they arrived: bursts
+// sent back to back from one socket show every line, and no event loop runs
+// inside a record's handling, not even while the scratch screen is drawn as
+// it comes forward, so nothing can be handled inside another record.
 #include "app/listening_address.h"
 #include "app/race_data_listener.h"
+#include "platform/grid_view.h"
+#include "screens/scratch_screen.h"
 #include "support/record_fakes.h"
 #include "support/test_support.h"
+
+#include <QEvent>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -119,40 +124,48 @@ TEST(ArrivalOrder, MixedFamiliesAreAllShownAndLoggedInOrder) {
   EXPECT_EQ(data.sprint.heat.Cell(2, 0), "Racer");
 }
 
-// A window that takes a record by another road (as the relay does) while
-// it is being drawn.
-class TakingWindow : public ScreenWindow {
- public:
-  void ShowAndRaise() override {}
-  void DrawPending() override {
-    if (listener != nullptr && !taken) {
-      taken = true;
-      listener->Take(1, "10.0.0.2", Line(0, "Taken meanwhile"));
+// The scratch screen is painted as it comes forward, before the record
+// changes a cell, and yet nothing else runs meanwhile: neither a timer that
+// is due nor a datagram that is waiting.
+TEST(ArrivalOrder, NoEventLoopRunsInsideARecordYetTheScreenIsSeenBeforeItsCellsChange) {
+  CommentatorFixture fixture;
+  ScratchScreen& scratch = fixture.App().Scratch();
+  fixture.Dispatch(Line(0, "Old rider"));
+  fixture.Dispatch("{sprintf}+{title}In front");  // the scratch screen goes behind
+  Settle();
+  ASSERT_FALSE(scratch.isActiveWindow());
+
+  // What the competitors' grid showed each time it was painted.
+  auto& competitors = Find<GridView>(scratch, "StringGrid2");
+  struct PaintLog : QObject {
+    explicit PaintLog(const GridModel& grid) : cells(grid) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) {
+        painted.push_back(cells.Cell(2, 1));
+      }
+      return false;
     }
-  }
-  RaceDataListener* listener = nullptr;
-  bool taken = false;
-};
+    const GridModel& cells;
+    Lines painted;
+  } paints(fixture.Data().scratch.competitors);
+  competitors.viewport()->installEventFilter(&paints);
 
-TEST(ArrivalOrder, ARecordTakenDuringAnotherHandlingWaitsItsTurn) {
-  ScreenData data;
-  TakingWindow scratch;
-  std::vector<std::string> journal;
-  FakeWindow quick_text("quick_text", journal), sprint("sprint", journal),
-      points_race("points_race", journal), time_trial("time_trial", journal);
-  FakeLog log;
-  RecordDispatcher dispatcher(data, {&scratch, &quick_text, &sprint, &points_race, &time_trial},
-                              log);
-  const ListeningAddress every_sender;
-  RaceDataListener listener({0, 0}, every_sender, dispatcher, log);
-  scratch.listener = &listener;
+  bool timer_ran = false;
+  QTimer::singleShot(0, [&timer_ran] { timer_ran = true; });
+  SendDatagram(fixture.Port1(), "{heartbeat}+");
+  const std::size_t logged = fixture.Log().size();
+  usleep(20'000);  // the datagram is in the socket's queue now
 
-  listener.Take(0, "10.0.0.1", "{scratch}+{title}Heat 3");
+  fixture.Dispatch(Line(0, "New rider"));
+  EXPECT_FALSE(timer_ran) << "no event loop ran inside the record";
+  EXPECT_EQ(fixture.Log().size(), logged) << "the waiting datagram waits its turn";
+  ASSERT_FALSE(paints.painted.empty()) << "painted as it came forward";
+  EXPECT_EQ(paints.painted.front(), "Old rider") << "before its cells changed";
 
-  EXPECT_EQ(log.lines,
-            (Lines{"10.0.0.1>{scratch}+{title}Heat 3", "10.0.0.2>" + Line(0, "Taken meanwhile")}));
-  EXPECT_EQ(data.scratch.heat.Cell(1, 0), "Heat 3") << "the heading was written first";
-  EXPECT_EQ(data.scratch.competitors.Cell(2, 1), "Taken meanwhile") << "and did not wipe the line";
+  ASSERT_TRUE(WaitUntil([&] { return fixture.Log().size() > logged; }));
+  EXPECT_TRUE(timer_ran);
+  ASSERT_TRUE(WaitUntil([&] { return paints.painted.back() == "New rider"; }));
+  competitors.viewport()->removeEventFilter(&paints);
 }
 
 }  // namespace
