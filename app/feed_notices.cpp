@@ -1,8 +1,8 @@
 #include "app/feed_notices.h"
 
 #include "app/broker_link.h"
-#include "platform/grid_model.h"
 #include "screens/event_screen.h"
+#include "screens/shown_text.h"
 
 namespace {
 

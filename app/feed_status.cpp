@@ -1,6 +1,6 @@
 #include "app/feed_status.h"
 
-#include "platform/grid_model.h"
+#include "screens/shown_text.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 
 #include "app/listening_address.h"
 #include "platform/fonts.h"
-#include "platform/grid_model.h"
 #include "platform/window_frame.h"
 #include "platform/windows.h"
+#include "screens/shown_text.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>

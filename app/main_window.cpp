@@ -9,6 +9,7 @@
 #include "platform/windows.h"
 #include "screens/artwork.h"
 #include "screens/event_screen.h"
+#include "screens/shown_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>

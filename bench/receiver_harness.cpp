@@ -13,10 +13,11 @@
 #include "app/commentator_app.h"
 #include "app/main_window.h"
 #include "app/race_data_listener.h"
-#include "platform/grid_model.h"
 #include "platform/grid_view.h"
 #include "platform/text_list.h"
 #include "records/dispatch.h"
+#include "records/grid_model.h"
+#include "screens/shown_text.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -6,7 +6,7 @@
 // of cell writes are throttled.
 #pragma once
 
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 
 #include <QColor>
 #include <QTableView>

@@ -3,8 +3,8 @@
 // operations; the screens observe it and paint it. QtCore only.
 #pragma once
 
-#include "platform/grid_model.h"
 #include "records/columns.h"
+#include "records/grid_model.h"
 
 #include <QObject>
 

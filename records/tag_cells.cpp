@@ -1,6 +1,6 @@
 #include "records/tag_cells.h"
 
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 #include "records/record_text.h"
 
 std::string CellValue(const TagCell& cell, const RecordTags& record) {

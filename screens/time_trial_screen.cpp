@@ -5,6 +5,7 @@
 #include "platform/grid_view.h"
 #include "platform/windows.h"
 #include "screens/artwork.h"
+#include "screens/shown_text.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -4,6 +4,7 @@
 #include "app/listening_address.h"
 #include "app/race_data_listener.h"
 #include "platform/text_list.h"
+#include "screens/shown_text.h"
 #include "screens/time_trial_screen.h"
 #include "support/test_support.h"
 

@@ -2,7 +2,7 @@
 // program makes: sizing, headings, rows emptied, and the writes of records
 // of every family. A model that signals the wrong cells fails here instead
 // of leaving stale cells on a screen.
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 #include "support/record_fakes.h"
 
 #include <QAbstractItemModelTester>

@@ -1,7 +1,7 @@
 // The grid: its cell store and headings, the view's widths and heights, how
 // it paints heading and data cells, and its throttled repaints.
 #include "paint_counter.h"
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 #include "platform/grid_view.h"
 #include "platform/repaint_throttle.h"
 #include "platform/text_list.h"

@@ -4,7 +4,7 @@
 #include "paint_counter.h"
 #include "platform/anchoring.h"
 #include "platform/fonts.h"
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 #include "platform/grid_view.h"
 #include "platform/window_frame.h"
 #include "support/test_support.h"

@@ -3,7 +3,7 @@
 // the rules build no window.
 #pragma once
 
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 #include "records/dispatch.h"
 #include "records/screen_data.h"
 

@@ -54,8 +54,3 @@ class GridModel : public QAbstractTableModel {
   int fixed_rows_ = 0;
   std::vector<std::string> cells_;  // row-major: row * col_count_ + col
 };
-
-// Cells and labels hold bytes; a screen shows each byte as one character.
-inline QString ShownText(std::string_view bytes) {
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}

@@ -1,6 +1,15 @@
-#include "platform/grid_model.h"
+#include "records/grid_model.h"
 
 #include <algorithm>
+
+namespace {
+
+// A cell holds bytes; a view shows each byte as one character.
+QString CellText(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
 
 namespace {
 
@@ -126,7 +135,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
     return {};
   }
-  return ShownText(Cell(index.column() + fixed_cols_, index.row() + fixed_rows_));
+  return CellText(Cell(index.column() + fixed_cols_, index.row() + fixed_rows_));
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -135,10 +144,10 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
   }
   // Only the grid's own heading cells; never row or column numbers.
   if (orientation == Qt::Horizontal && fixed_rows_ > 0) {
-    return ShownText(Cell(section + fixed_cols_, 0));
+    return CellText(Cell(section + fixed_cols_, 0));
   }
   if (orientation == Qt::Vertical && fixed_cols_ > 0) {
-    return ShownText(Cell(0, section + fixed_rows_));
+    return CellText(Cell(0, section + fixed_rows_));
   }
   return QString();
 }
