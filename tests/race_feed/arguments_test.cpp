@@ -46,6 +46,14 @@ TEST(RaceFeedArguments, WrongCommandLinesAreRefusedWithAReason) {
       {{"flood", "--family", "keirin"}, "bad value for --family"},
       {{"demo", "--quiet=yes"}, "--quiet takes no value"},
       {{"demo", "--version=2"}, "--version takes no value"},
+      // Spellings a command-line parser may take: here an option has two
+      // dashes, or is -h.
+      {{"demo", "-port", "5"}, "unknown option -port"},
+      {{"demo", "--h"}, "unknown option --h"},
+      {{"demo", "-hh"}, "unknown option -hh"},
+      // The first fault on the line is the one named.
+      {{"demo", "--port", "0", "--loud"}, "bad value for --port"},
+      {{"demo", "--loud", "--port", "0"}, "unknown option --loud"},
       // The limits are named.
       {{"demo", "--speed", "1e-300"}, "(a speed is 0.001 to 1000000)"},
       {{"replay", "-", "--speed", "2e6"}, "(a speed is 0.001 to 1000000)"},
@@ -117,6 +125,12 @@ TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
   const ParseResult send = ParseArguments({"send", "--", "--odd"});
   ASSERT_TRUE(send.options) << send.error;
   EXPECT_EQ(send.options->text, "--odd");
+
+  // A record or a value is taken whole, whatever it looks like, byte for byte.
+  const ParseResult bytes = ParseArguments({"send", "\xe9t\xe9 {x}=1", "--host", "-h"});
+  ASSERT_TRUE(bytes.options) << bytes.error;
+  EXPECT_EQ(bytes.options->text, "\xe9t\xe9 {x}=1");
+  EXPECT_EQ(bytes.options->host, "-h");
 
   const ParseResult subscribe =
       ParseArguments({"--ports=39105,39104", "subscribe", "mqtts://alice@broker.example:9883",
