@@ -303,6 +303,41 @@ Spelling CheckSpelling(const std::vector<std::string>& args) {
   return {args.size(), {}};
 }
 
+// The command and what follows it, from the words that are no option;
+// why they are wrong, or an empty string.
+std::string SetCommand(const QStringList& words, Options& options) {
+  std::vector<std::string> positional;
+  for (const QString& word : words) {
+    positional.push_back(Bytes(word));
+  }
+  if (positional.empty()) {
+    return "missing command (demo, send, replay, flood, publish or subscribe; --help for usage)";
+  }
+  const CommandWord* command = FindCommand(positional[0]);
+  if (command == nullptr) {
+    return "unknown command " + relay::Printable(positional[0]);
+  }
+  options.command = command->command;
+  const std::size_t wanted = command->operand.empty() ? 1 : 2;
+  if (positional.size() < wanted) {
+    return "missing " + std::string(command->operand) + " for " + std::string(command->word);
+  }
+  if (command->command == Command::kSend) {
+    options.text = positional[1];
+  } else if (command->command == Command::kReplay) {
+    options.file = positional[1];
+  } else if (command->operand == "BROKER") {
+    std::string error;
+    if (!relay::ParseBrokerUrl(positional[1], options.broker, error)) {
+      return error;
+    }
+  }
+  if (positional.size() > wanted) {
+    return "unexpected argument " + relay::Printable(positional[wanted]);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string_view UsageText() {
@@ -359,42 +394,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     options.command = parser.isSet("help") ? Command::kHelp : Command::kVersion;
     return {options, {}};
   }
-  std::vector<std::string> positional;
-  for (const QString& word : parser.positionalArguments()) {
-    positional.push_back(Bytes(word));
-  }
-  if (positional.empty()) {
-    return Failure(
-        "missing command (demo, send, replay, flood, publish or subscribe; --help for usage)");
-  }
-  const CommandWord* command = FindCommand(positional[0]);
-  if (command == nullptr) {
-    return Failure("unknown command " + relay::Printable(positional[0]));
-  }
-  options.command = command->command;
-  const std::size_t wanted = command->operand.empty() ? 1 : 2;
-  if (positional.size() < wanted) {
-    return Failure("missing " + std::string(command->operand) + " for " +
-                   std::string(command->word));
-  }
-  if (command->command == Command::kSend) {
-    options.text = positional[1];
-  } else if (command->command == Command::kReplay) {
-    options.file = positional[1];
-  } else if (command->operand == "BROKER") {
-    std::string error;
-    if (!relay::ParseBrokerUrl(positional[1], options.broker, error)) {
-      return Failure(std::move(error));
-    }
-  }
-  if (positional.size() > wanted) {
-    return Failure("unexpected argument " + relay::Printable(positional[wanted]));
+  if (std::string error = SetCommand(parser.positionalArguments(), options); !error.empty()) {
+    return Failure(std::move(error));
   }
   for (const OptionUse* use : given) {
     if (std::find(use->commands.begin(), use->commands.end(), options.command) ==
         use->commands.end()) {
-      return Failure(std::string(use->name) + " does nothing for " + std::string(command->word) +
-                     WhereItApplies(*use));
+      return Failure(std::string(use->name) + " does nothing for " +
+                     std::string(CommandName(options.command)) + WhereItApplies(*use));
     }
   }
   if (std::string problem = relay::BrokerOptionsProblem(options.broker); !problem.empty()) {
