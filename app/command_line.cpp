@@ -1,9 +1,14 @@
 #include "app/command_line.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <string_view>
 
 #include "relay/printable.h"
@@ -32,93 +37,142 @@ bool ParseScale(const std::string& text, double& scale) {
          scale >= kMinScale && scale <= kMaxScale;
 }
 
+// The options that take a value.
+constexpr std::array<std::string_view, 8> kValueOptions = {
+    "--scale",     "--screen", "--record", "--publish",
+    "--subscribe", "--topic",  "--cafile", "--password-file"};
+
+bool TakesValue(std::string_view name) {
+  return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
+}
+
+// An argument as QCommandLineParser reads it, one character for each byte,
+// so that what it gives back is the bytes given, whatever their encoding.
+QString Word(std::string_view bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string Bytes(const QString& word) {
+  const QByteArray bytes = word.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// QCommandLineParser would also take "-scale" for "--scale" and "--h" for
+// "-h", a word that is no option for a positional argument, and names an
+// unknown option without its dashes. The screen's long options have two
+// dashes, its one short option is -h, it takes no other word, and a
+// message names an option as it was given.
+struct Spelling {
+  std::size_t words_before = 0;  // the words before the first one it cannot take
+  std::string problem;           // that word's message; empty: every word is taken
+};
+
+Spelling CheckSpelling(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const std::string name =
+        argument.starts_with("--") ? argument.substr(0, argument.find('=')) : argument;
+    const bool has_value = name.size() < argument.size();
+    if (name == "-h" || name == "--help" || name == "--version") {
+      continue;  // a value after them is ignored
+    }
+    if (name == "--allow-plain-password") {
+      if (has_value) {
+        return {i, "--allow-plain-password takes no value"};
+      }
+      continue;
+    }
+    if (!TakesValue(name)) {
+      return {i, "unknown option '" + relay::Printable(name) + "' (see --help)"};
+    }
+    if (!has_value) {
+      if (i + 1 == arguments.size()) {
+        return {i, name + " needs a value (see --help)"};
+      }
+      ++i;  // its value, whatever it looks like
+    }
+  }
+  return {arguments.size(), {}};
+}
+
+// Stores one option's value; why it cannot be used, or an empty string.
+std::string SetValue(CommandLine& line, const std::string& name, const std::string& value) {
+  if (name == "--scale") {
+    double scale = 1;
+    if (!ParseScale(value, scale)) {
+      return "--scale takes a number from 0.5 to 4, not '" + relay::Printable(value) + "'";
+    }
+    line.scale = scale;
+  } else if (name == "--screen") {
+    if (value.empty()) {
+      return "--screen takes a monitor's name or number";
+    }
+    line.screen = value;
+  } else if (name == "--record") {
+    if (value.empty()) {
+      return "--record takes a file name";
+    }
+    line.record = value;
+  } else if (name == "--publish" || name == "--subscribe") {
+    const relay::Role role = name == "--publish" ? relay::Role::kPublish : relay::Role::kSubscribe;
+    if (line.broker_role && *line.broker_role != role) {
+      return "--publish and --subscribe cannot be used together";
+    }
+    std::string problem;
+    if (!relay::ParseBrokerUrl(value, line.broker, problem)) {
+      return name + ": " + problem;
+    }
+    line.broker_role = role;
+  } else {
+    return relay::SetBrokerOption(line.broker, name, value);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
                                             std::string& error) {
+  // The words up to the first one it cannot take go to the parser, so that
+  // a bad value before that word is named first, as it comes first.
+  const Spelling spelling = CheckSpelling(arguments);
+  QCommandLineParser parser;
+  const QCommandLineOption help(QStringList{"h", "help"});
+  const QCommandLineOption version("version");
+  const QCommandLineOption allow_plain_password("allow-plain-password");
+  parser.addOptions({help, version, allow_plain_password});
+  for (const std::string_view name : kValueOptions) {
+    parser.addOption(QCommandLineOption(Word(name.substr(2)), {}, "value"));
+  }
+  QStringList words = {kProgram};
+  for (std::size_t i = 0; i < spelling.words_before; ++i) {
+    words.append(Word(arguments[i]));
+  }
+  // Its only complaint left is a value after --help or --version, which is
+  // ignored.
+  parser.parse(words);
+
+  // Each value in the order given, so the first bad one is named.
   CommandLine line;
-  bool broker_option_given = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    std::optional<std::string> value;
-    if (const std::size_t equals = name.find('=');
-        name.rfind("--", 0) == 0 && equals != name.npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (name == "--help" || name == "-h") {
-      line.help = true;
-      continue;
-    }
-    if (name == "--version") {
-      line.version = true;
-      continue;
-    }
-    if (name == "--allow-plain-password") {
-      if (value) {
-        error = "--allow-plain-password takes no value";
-        return std::nullopt;
-      }
-      line.broker.allow_plain_password = true;
-      broker_option_given = true;
-      continue;
-    }
-    const bool takes_value = name == "--scale" || name == "--screen" || name == "--record" ||
-                             name == "--publish" || name == "--subscribe" ||
-                             relay::IsBrokerOption(name);
-    if (!takes_value) {
-      error = "unknown option '" + relay::Printable(name) + "' (see --help)";
-      return std::nullopt;
-    }
-    if (!value) {
-      if (i + 1 >= arguments.size()) {
-        error = name + " needs a value (see --help)";
-        return std::nullopt;
-      }
-      value = arguments[++i];
-    }
-    if (name == "--scale") {
-      double scale = 1;
-      if (!ParseScale(*value, scale)) {
-        error = "--scale takes a number from 0.5 to 4, not '" + relay::Printable(*value) + "'";
-        return std::nullopt;
-      }
-      line.scale = scale;
-    } else if (name == "--screen") {
-      if (value->empty()) {
-        error = "--screen takes a monitor's name or number";
-        return std::nullopt;
-      }
-      line.screen = *value;
-    } else if (name == "--record") {
-      if (value->empty()) {
-        error = "--record takes a file name";
-        return std::nullopt;
-      }
-      line.record = *value;
-    } else if (name == "--publish" || name == "--subscribe") {
-      const relay::Role role =
-          name == "--publish" ? relay::Role::kPublish : relay::Role::kSubscribe;
-      if (line.broker_role && *line.broker_role != role) {
-        error = "--publish and --subscribe cannot be used together";
-        return std::nullopt;
-      }
-      std::string problem;
-      if (!relay::ParseBrokerUrl(*value, line.broker, problem)) {
-        error = name + ": " + problem;
-        return std::nullopt;
-      }
-      line.broker_role = role;
-    } else {
-      broker_option_given = true;
-      if (std::string problem = relay::SetBrokerOption(line.broker, name, *value);
-          !problem.empty()) {
-        error = problem;
+  std::map<QString, qsizetype> values_taken;
+  for (const QString& name : parser.optionNames()) {
+    const QStringList values = parser.values(name);
+    if (const qsizetype taken = values_taken[name]++; taken < values.size()) {
+      error = SetValue(line, "--" + Bytes(name), Bytes(values[taken]));
+      if (!error.empty()) {
         return std::nullopt;
       }
     }
   }
-  if (broker_option_given && !line.broker_role) {
+  if (!spelling.problem.empty()) {
+    error = spelling.problem;
+    return std::nullopt;
+  }
+  line.help = parser.isSet(help);
+  line.version = parser.isSet(version);
+  line.broker.allow_plain_password = parser.isSet(allow_plain_password);
+  if (!line.broker_role && (parser.isSet("topic") || parser.isSet("cafile") ||
+                            parser.isSet("password-file") || line.broker.allow_plain_password)) {
     error =
         "--topic, --cafile, --password-file and --allow-plain-password go with --publish or "
         "--subscribe";

@@ -53,6 +53,10 @@ TEST(CommandLine, EachOptionAndItsValue) {
   ASSERT_TRUE(ParseCommandLine({"--version"}, error)->version);
   EXPECT_EQ(*ParseCommandLine({"--scale=0.5"}, error)->scale, 0.5);
   EXPECT_EQ(*ParseCommandLine({"--scale", "4"}, error)->scale, 4.0);
+
+  // A value is taken whole, whatever it looks like, byte for byte.
+  EXPECT_EQ(*ParseCommandLine({"--screen", "-h"}, error)->screen, "-h");
+  EXPECT_EQ(*ParseCommandLine({"--record=\xe9t\xe9=1.txt"}, error)->record, "\xe9t\xe9=1.txt");
 }
 
 struct BadCase {
@@ -92,6 +96,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "--topic, --cafile, --password-file and --allow-plain-password go with "
                 "--publish or --subscribe"},
         BadCase{{"--allow-plain-password=yes"}, "--allow-plain-password takes no value"},
+        // Spellings a command-line parser may take: here an option has two
+        // dashes, or is -h.
+        BadCase{{"-help"}, "unknown option '-help' (see --help)"},
+        BadCase{{"--h"}, "unknown option '--h' (see --help)"},
+        BadCase{{"-hh"}, "unknown option '-hh' (see --help)"},
+        BadCase{{"-scale", "2"}, "unknown option '-scale' (see --help)"},
+        BadCase{{"--"}, "unknown option '--' (see --help)"},
+        // The first fault on the line is the one named.
+        BadCase{{"--scale", "9", "--bogus"}, "--scale takes a number from 0.5 to 4, not '9'"},
+        BadCase{{"--bogus", "--scale", "9"}, "unknown option '--bogus' (see --help)"},
         // What is echoed cannot drive the terminal.
         BadCase{{"--\x1b]0;owned\a"}, "unknown option '--\\x1b]0;owned\\x07' (see --help)"},
         BadCase{{"--scale",

@@ -1,9 +1,13 @@
 #include "tools/race_feed/options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 #include "relay/printable.h"
 
@@ -112,23 +116,35 @@ const OptionUse* FindOption(std::string_view name) {
   return nullptr;
 }
 
+// The command words, and what each takes after it.
+struct CommandWord {
+  std::string_view word;
+  Command command;
+  std::string_view operand;  // empty: nothing
+};
+
+constexpr CommandWord kCommandWords[] = {
+    {"demo", Command::kDemo, ""},
+    {"send", Command::kSend, "TEXT"},
+    {"replay", Command::kReplay, "FILE"},
+    {"flood", Command::kFlood, ""},
+    {"publish", Command::kPublish, "BROKER"},
+    {"subscribe", Command::kSubscribe, "BROKER"},
+};
+
+const CommandWord* FindCommand(std::string_view word) {
+  const auto* found = std::find_if(std::begin(kCommandWords), std::end(kCommandWords),
+                                   [&](const CommandWord& c) { return c.word == word; });
+  return found == std::end(kCommandWords) ? nullptr : found;
+}
+
 std::string_view CommandName(Command command) {
-  switch (command) {
-    case Command::kDemo:
-      return "demo";
-    case Command::kSend:
-      return "send";
-    case Command::kReplay:
-      return "replay";
-    case Command::kFlood:
-      return "flood";
-    case Command::kPublish:
-      return "publish";
-    case Command::kSubscribe:
-      return "subscribe";
-    default:
-      return "";
+  for (const CommandWord& c : kCommandWords) {
+    if (c.command == command) {
+      return c.word;
+    }
   }
+  return "";
 }
 
 std::optional<std::int64_t> ParseInteger(std::string_view text) {
@@ -232,6 +248,96 @@ std::string WhereItApplies(const OptionUse& use) {
   return text + ")";
 }
 
+// An argument as QCommandLineParser reads it, one character for each byte,
+// so that what it gives back is the bytes given, whatever their encoding.
+QString Word(std::string_view bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string Bytes(const QString& word) {
+  const QByteArray bytes = word.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// QCommandLineParser would also take "-port" for "--port" and "--h" for
+// "-h", and names an unknown option without its dashes. race-feed's long
+// options have two dashes, its one short option is -h, and a message names
+// an option as it was given.
+struct Spelling {
+  std::size_t words_before = 0;  // the words before the first one it cannot take
+  std::string problem;           // that word's message; empty: every word is taken
+};
+
+Spelling CheckSpelling(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    const std::string& arg = args[i];
+    // A command word, what follows it, or "-" for standard input.
+    if (arg.size() < 2 || arg[0] != '-') {
+      continue;
+    }
+    const std::string name = arg.substr(0, arg.find('='));
+    const bool has_value = name.size() < arg.size();
+    if (name == "-h" || name == "--help") {
+      continue;
+    }
+    if (name == "--version") {
+      if (has_value) {
+        return {i, "--version takes no value"};
+      }
+      continue;
+    }
+    const OptionUse* use = FindOption(name);
+    if (use == nullptr) {
+      return {i, "unknown option " + relay::Printable(name)};
+    }
+    if (has_value && !use->takes_value) {
+      return {i, name + " takes no value"};
+    }
+    if (use->takes_value && !has_value) {
+      if (i + 1 == args.size()) {
+        return {i, "missing value for " + name};
+      }
+      ++i;  // its value, whatever it looks like
+    }
+  }
+  return {args.size(), {}};
+}
+
+// The command and what follows it, from the words that are no option;
+// why they are wrong, or an empty string.
+std::string SetCommand(const QStringList& words, Options& options) {
+  std::vector<std::string> positional;
+  for (const QString& word : words) {
+    positional.push_back(Bytes(word));
+  }
+  if (positional.empty()) {
+    return "missing command (demo, send, replay, flood, publish or subscribe; --help for usage)";
+  }
+  const CommandWord* command = FindCommand(positional[0]);
+  if (command == nullptr) {
+    return "unknown command " + relay::Printable(positional[0]);
+  }
+  options.command = command->command;
+  const std::size_t wanted = command->operand.empty() ? 1 : 2;
+  if (positional.size() < wanted) {
+    return "missing " + std::string(command->operand) + " for " + std::string(command->word);
+  }
+  if (command->command == Command::kSend) {
+    options.text = positional[1];
+  } else if (command->command == Command::kReplay) {
+    options.file = positional[1];
+  } else if (command->operand == "BROKER") {
+    std::string error;
+    if (!relay::ParseBrokerUrl(positional[1], options.broker, error)) {
+      return error;
+    }
+  }
+  if (positional.size() > wanted) {
+    return "unexpected argument " + relay::Printable(positional[wanted]);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string_view UsageText() {
@@ -243,116 +349,59 @@ std::string_view VersionText() {
 }
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
+  // The words up to the first one it cannot take go to the parser, so that
+  // a bad value before that word is named first, as it comes first.
+  const Spelling spelling = CheckSpelling(args);
+  QCommandLineParser parser;
+  parser.addOption(QCommandLineOption(QStringList{"h", "help"}));
+  parser.addOption(QCommandLineOption("version"));
+  for (const OptionUse& use : OptionUses()) {
+    parser.addOption(
+        QCommandLineOption(Word(use.name.substr(2)), {}, use.takes_value ? "value" : ""));
+  }
+  QStringList words = {"race-feed"};
+  for (std::size_t i = 0; i < spelling.words_before; ++i) {
+    words.append(Word(args[i]));
+  }
+  // Its only complaint left is a value after --help, which is ignored.
+  parser.parse(words);
+
+  // Each option's value in the order given, so the first bad one is named.
   Options options;
-  std::vector<std::string> positional;
   std::vector<const OptionUse*> given;
-  bool help = false;
-  bool version = false;
-  bool options_ended = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    // "-" alone is standard input, not an option.
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-    }
-    if (name == "--help" || name == "-h") {
-      help = true;
-      continue;
-    }
-    if (name == "--version") {
-      if (value) {
-        return Failure("--version takes no value");
-      }
-      version = true;
-      continue;
-    }
-    const OptionUse* use = FindOption(name);
+  std::map<QString, qsizetype> values_taken;
+  for (const QString& name : parser.optionNames()) {
+    const OptionUse* use = FindOption("--" + Bytes(name));
     if (use == nullptr) {
-      return Failure("unknown option " + relay::Printable(name));
+      continue;  // -h, --help, --version
     }
     given.push_back(use);
-    if (!use->takes_value) {
-      if (value) {
-        return Failure(name + " takes no value");
-      }
-      if (name == "--allow-plain-password") {
-        options.broker.allow_plain_password = true;
-      } else {
-        (name == "--broadcast" ? options.broadcast : options.quiet) = true;
-      }
-      continue;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        return Failure("missing value for " + name);
-      }
-      value = args[++i];
-    }
-    if (std::string error = SetValue(options, name, *value); !error.empty()) {
-      return Failure(std::move(error));
-    }
-  }
-
-  if (help || version) {
-    options.command = help ? Command::kHelp : Command::kVersion;
-    return {options, {}};
-  }
-  if (positional.empty()) {
-    return Failure(
-        "missing command (demo, send, replay, flood, publish or subscribe; --help for usage)");
-  }
-  const std::string& command = positional[0];
-  std::size_t wanted = 1;
-  if (command == "demo") {
-    options.command = Command::kDemo;
-  } else if (command == "flood") {
-    options.command = Command::kFlood;
-  } else if (command == "send" || command == "replay" || command == "publish" ||
-             command == "subscribe") {
-    wanted = 2;
-    const bool broker = command == "publish" || command == "subscribe";
-    if (positional.size() < 2) {
-      return Failure("missing " +
-                     std::string(command == "send" ? "TEXT"
-                                 : broker          ? "BROKER"
-                                                   : "FILE") +
-                     " for " + command);
-    }
-    if (command == "send") {
-      options.command = Command::kSend;
-      options.text = positional[1];
-    } else if (command == "replay") {
-      options.command = Command::kReplay;
-      options.file = positional[1];
-    } else {
-      options.command = command == "publish" ? Command::kPublish : Command::kSubscribe;
-      std::string error;
-      if (!relay::ParseBrokerUrl(positional[1], options.broker, error)) {
+    if (use->takes_value) {
+      const std::string value = Bytes(parser.values(name).at(values_taken[name]++));
+      if (std::string error = SetValue(options, use->name, value); !error.empty()) {
         return Failure(std::move(error));
       }
     }
-  } else {
-    return Failure("unknown command " + relay::Printable(command));
   }
-  if (positional.size() > wanted) {
-    return Failure("unexpected argument " + relay::Printable(positional[wanted]));
+  if (!spelling.problem.empty()) {
+    return Failure(spelling.problem);
+  }
+  options.broadcast = parser.isSet("broadcast");
+  options.quiet = parser.isSet("quiet");
+  options.broker.allow_plain_password = parser.isSet("allow-plain-password");
+
+  if (parser.isSet("help") || parser.isSet("version")) {
+    options.command = parser.isSet("help") ? Command::kHelp : Command::kVersion;
+    return {options, {}};
+  }
+  if (std::string error = SetCommand(parser.positionalArguments(), options); !error.empty()) {
+    return Failure(std::move(error));
   }
   for (const OptionUse* use : given) {
     if (std::find(use->commands.begin(), use->commands.end(), options.command) ==
         use->commands.end()) {
-      return Failure(std::string(use->name) + " does nothing for " + command +
-                     WhereItApplies(*use));
+      return Failure(std::string(use->name) + " does nothing for " +
+                     std::string(CommandName(options.command)) + WhereItApplies(*use));
     }
   }
   if (std::string problem = relay::BrokerOptionsProblem(options.broker); !problem.empty()) {
