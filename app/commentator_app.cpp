@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -141,6 +142,18 @@ namespace {
 // Set for a start again with a scale that fits the monitor.
 constexpr const char* kFittedScaleVariable = "ORVANE_FITTED_SCALE";
 
+// A start-up step that ends the program gives its exit status.
+using Stop = std::optional<int>;
+
+int Complain(const std::string& text, int status) {
+  std::fprintf(stderr, "orvane-commentator: %s\n", text.c_str());
+  return status;
+}
+
+int Complain(const QString& text, int status) {
+  return Complain(text.toLocal8Bit().toStdString(), status);
+}
+
 bool HasDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (platform != nullptr && *platform != '\0') {
@@ -149,6 +162,130 @@ bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+// Said before anything is opened or written: a recording never overwrites
+// a file.
+Stop CheckRecordingFile(const CommandLine& options) {
+  if (!options.record) {
+    return {};
+  }
+  const QFileInfo record(QString::fromLocal8Bit(options.record->c_str()));
+  const QFileInfo folder(record.absolutePath());
+  if (record.exists() || record.isSymLink()) {
+    return Complain(
+        std::string("--record: the file exists already; a recording never overwrites a file"), 2);
+  }
+  if (!folder.isDir() || !folder.isWritable()) {
+    return Complain(std::string("--record: its folder does not exist or takes no new file"), 2);
+  }
+  return {};
+}
+
+// The scale asked for, and the smaller one a start again chose because it
+// did not fit the monitor; Qt reads it as the application starts.
+struct ScaleChoice {
+  std::optional<double> requested;
+  std::optional<double> refitted;
+};
+
+ScaleChoice TakeScale(const CommandLine& options) {
+  ScaleChoice scale{options.scale, {}};
+  if (const QByteArray fitted = qgetenv(kFittedScaleVariable); !fitted.isEmpty()) {
+    qunsetenv(kFittedScaleVariable);
+    bool ok = false;
+    const double value = fitted.toDouble(&ok);
+    if (scale.requested && ok && value >= kMinScale && value < *scale.requested) {
+      scale.refitted = value;
+    }
+  }
+  if (scale.requested) {
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(scale.refitted.value_or(*scale.requested)));
+  }
+  return scale;
+}
+
+std::unique_ptr<CommentatorApplication> StartApplication(int& argc, char** argv) {
+  // Reading the font configuration takes about as long as connecting to
+  // the display, and the first window needs both: side by side.
+  std::thread font_configuration([] { FcInit(); });
+  auto app = std::make_unique<CommentatorApplication>(argc, argv);
+  font_configuration.join();
+  QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+  QApplication::setDesktopFileName(QStringLiteral("orvane-commentator"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  QuitOnTerminationSignals();
+  return app;
+}
+
+Stop ChooseMonitor(const CommandLine& options) {
+  QString unknown;
+  if (options.screen &&
+      !ChooseEventScreen(QString::fromLocal8Bit(options.screen->c_str()), unknown)) {
+    return Complain(unknown, 2);
+  }
+  return {};
+}
+
+// A scale too large for the chosen monitor starts the program again with
+// the largest that fits: Qt's scale is fixed once the application runs, and
+// nothing is claimed or opened yet. After such a start, `note` says so.
+Stop FitScaleToMonitor(const ScaleChoice& scale, const QApplication& app, char** arguments,
+                       QString& note) {
+  if (!scale.requested) {
+    return {};
+  }
+  if (scale.refitted) {
+    note = ScaleNote(*scale.requested, *scale.refitted);
+    return {};
+  }
+  // In device pixels: what Qt shows at this scale, times the scale. The
+  // main window opens on the chosen monitor, and every window with it.
+  const qreal ratio = app.devicePixelRatio();
+  const auto device = [ratio](QSize size) {
+    return QSize(static_cast<int>(size.width() * ratio), static_cast<int>(size.height() * ratio));
+  };
+  const QSize main_monitor = device(PrimaryScreenAvailableGeometry().size());
+  const QSize event_monitor = device(PrimaryScreenGeometry().size());
+  const double fits = FittingScale(*scale.requested, main_monitor, event_monitor);
+  if (fits >= *scale.requested) {
+    return {};
+  }
+  Complain(ScaleReducedText(*scale.requested, fits, main_monitor), 0);
+  qputenv(kFittedScaleVariable, QByteArray::number(fits));
+  execv("/proc/self/exe", arguments);
+  return Complain(QStringLiteral("cannot start again: %1").arg(std::strerror(errno)), 1);
+}
+
+// The screen itself: the ports claimed, every window, the recording and
+// the broker asked for, and the event loop until the end.
+int RunScreen(const CommandLine& options, const QString& scale_note) {
+  // Claimed before the receivers bind: a second copy must end without ever
+  // taking a datagram from the first. The signals already end it while its
+  // message waits.
+  const ListenerPorts ports;
+  PortClaim claim(ports);
+  if (!claim.Held()) {
+    ReportError(PortInUseMessage(claim.Holder()));
+    return 1;
+  }
+  CommentatorApp commentator(ports);
+  if (!scale_note.isEmpty()) {
+    commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
+  }
+  if (options.record) {
+    QString error;
+    if (!commentator.StartRecording(QString::fromLocal8Bit(options.record->c_str()), error)) {
+      return Complain(error, 2);
+    }
+  }
+  commentator.ShowMainWindow();
+  claim.Release();  // showing the main window bound the receivers
+  // Records from a broker are handled only once the main window shows.
+  if (options.broker_role) {
+    commentator.ConnectBroker(*options.broker_role, options.broker);
+  }
+  return RunEventLoop();
 }
 
 }  // namespace
@@ -162,116 +299,29 @@ int RunCommentator(int argc, char** argv) {
   const std::optional<CommandLine> options =
       ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), problem);
   if (!options) {
-    std::fprintf(stderr, "orvane-commentator: %s\n", problem.c_str());
-    return 2;
+    return Complain(problem, 2);
   }
   if (options->help || options->version) {
     std::fputs((options->help ? UsageText() : VersionText()).c_str(), stdout);
     return 0;
   }
-  if (options->record) {
-    // Said before anything is opened or written: a recording never
-    // overwrites a file.
-    const QFileInfo record(QString::fromLocal8Bit(options->record->c_str()));
-    const QFileInfo folder(record.absolutePath());
-    if (record.exists() || record.isSymLink() || !folder.isDir() || !folder.isWritable()) {
-      std::fprintf(stderr, "orvane-commentator: --record: %s\n",
-                   record.exists() || record.isSymLink()
-                       ? "the file exists already; a recording never overwrites a file"
-                       : "its folder does not exist or takes no new file");
-      return 2;
-    }
+  if (const Stop stop = CheckRecordingFile(*options)) {
+    return *stop;
   }
-  // A start again after a scale too large for the monitor says so in the
-  // status corner; it never fits the scale a second time.
-  std::optional<double> scale = options->scale;
-  std::optional<double> refitted;
-  if (const QByteArray fitted = qgetenv(kFittedScaleVariable); !fitted.isEmpty()) {
-    qunsetenv(kFittedScaleVariable);
-    bool ok = false;
-    const double value = fitted.toDouble(&ok);
-    if (scale && ok && value >= kMinScale && value < *scale) {
-      refitted = value;
-    }
-  }
-  if (scale) {
-    // Qt reads its scale factor as the application starts.
-    qputenv("QT_SCALE_FACTOR", QByteArray::number(refitted.value_or(*scale)));
-  }
+  const ScaleChoice scale = TakeScale(*options);
   if (!HasDisplay()) {
-    std::fprintf(stderr,
-                 "orvane-commentator: no display found (DISPLAY is not set); run it on a desktop, "
-                 "or headless with: xvfb-run -s '-screen 0 1024x768x24' %s\n",
-                 argc > 0 ? argv[0] : "orvane-commentator");
-    return 1;
+    return Complain(std::string("no display found (DISPLAY is not set); run it on a desktop, "
+                                "or headless with: xvfb-run -s '-screen 0 1024x768x24' ") +
+                        (argc > 0 ? argv[0] : "orvane-commentator"),
+                    1);
   }
-  // Reading the font configuration takes about as long as connecting to
-  // the display, and the first window needs both: side by side.
-  std::thread font_configuration([] { FcInit(); });
-  CommentatorApplication app(argc, argv);
-  font_configuration.join();
-  QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-  QApplication::setDesktopFileName(QStringLiteral("orvane-commentator"));
-  QApplication::setQuitOnLastWindowClosed(false);
-  QuitOnTerminationSignals();
-
-  if (options->screen) {
-    QString unknown;
-    if (!ChooseEventScreen(QString::fromLocal8Bit(options->screen->c_str()), unknown)) {
-      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(unknown));
-      return 2;
-    }
+  const std::unique_ptr<CommentatorApplication> app = StartApplication(argc, argv);
+  if (const Stop stop = ChooseMonitor(*options)) {
+    return *stop;
   }
   QString scale_note;
-  if (scale) {
-    // In device pixels: what Qt shows at this scale, times the scale.
-    const qreal ratio = app.devicePixelRatio();
-    const auto device = [ratio](QSize size) {
-      return QSize(static_cast<int>(size.width() * ratio), static_cast<int>(size.height() * ratio));
-    };
-    // The chosen monitor (the primary one unless --screen says otherwise):
-    // the main window opens on it, and every window with it.
-    const QSize main_monitor = device(PrimaryScreenAvailableGeometry().size());
-    const QSize event_monitor = device(PrimaryScreenGeometry().size());
-    if (refitted) {
-      scale_note = ScaleNote(*scale, *refitted);
-    } else if (const double fits = FittingScale(*scale, main_monitor, event_monitor);
-               fits < *scale) {
-      std::fprintf(stderr, "orvane-commentator: %s\n",
-                   qPrintable(ScaleReducedText(*scale, fits, main_monitor)));
-      // Qt's scale is fixed once the application runs: start again with
-      // one that fits, before anything is claimed or opened.
-      qputenv(kFittedScaleVariable, QByteArray::number(fits));
-      execv("/proc/self/exe", arguments.data());
-      std::fprintf(stderr, "orvane-commentator: cannot start again: %s\n", std::strerror(errno));
-      return 1;
-    }
+  if (const Stop stop = FitScaleToMonitor(scale, *app, arguments.data(), scale_note)) {
+    return *stop;
   }
-  // Claimed before the receivers bind: a second copy must end without ever
-  // taking a datagram from the first. The signals above already end it while
-  // its message waits.
-  const ListenerPorts ports;
-  PortClaim claim(ports);
-  if (!claim.Held()) {
-    ReportError(PortInUseMessage(claim.Holder()));
-    return 1;
-  }
-  CommentatorApp commentator(ports);
-  if (!scale_note.isEmpty()) {
-    commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
-  }
-  if (options->record) {
-    QString error;
-    if (!commentator.StartRecording(QString::fromLocal8Bit(options->record->c_str()), error)) {
-      std::fprintf(stderr, "orvane-commentator: %s\n", qPrintable(error));
-      return 2;
-    }
-  }
-  commentator.ShowMainWindow();
-  claim.Release();  // showing the main window bound the receivers
-  // Records from a broker are handled only once the main window shows.
-  if (options->broker_role) {
-    commentator.ConnectBroker(*options->broker_role, options->broker);
-  }
-  return RunEventLoop();
+  return RunScreen(*options, scale_note);
 }

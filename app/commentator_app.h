@@ -53,7 +53,6 @@ class CommentatorApp {
   FeedStatusView& FeedView() { return *feed_view_; }
   FeedNotices& Notices() { return *feed_notices_; }
   SessionRecorder* Recorder() { return recorder_.get(); }
-  BrokerLink* Broker() { return broker_.get(); }
 
   // A session recording into `path`, which must not exist yet; false, with
   // `error` saying why, when it cannot start.

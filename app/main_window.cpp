@@ -103,7 +103,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!shown_once_) {
     shown_once_ = true;
-    FormShow();
+    StartListening();
   }
 }
 
@@ -113,7 +113,7 @@ void MainWindow::hideEvent(QHideEvent* event) {
   // hides the main window on purpose.
   if (!event->spontaneous() && shown_once_ && !hidden_once_) {
     hidden_once_ = true;
-    FormHide();
+    StopListening();
   }
 }
 
@@ -123,7 +123,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   Exit();
 }
 
-void MainWindow::FormShow() {
+// The first showing: the listening address, both receivers, an empty log.
+void MainWindow::StartListening() {
   LoadSettings();
   if (listener_ != nullptr) {
     listener_->Open();
@@ -133,7 +134,8 @@ void MainWindow::FormShow() {
   UpdateAddressLabel();
 }
 
-void MainWindow::FormHide() {
+// The end of the program: the receivers closed, the address kept.
+void MainWindow::StopListening() {
   if (listener_ != nullptr) {
     listener_->Close();
   }

@@ -45,18 +45,13 @@ class MainWindow : public QMainWindow, public TrafficLog {
   bool Shown() const override { return isVisible(); }
   void AddLine(std::string_view line) override;
 
-  void TrimTrafficLog();
   std::vector<std::string> TrafficLogLines() const;
   int TrafficLogTopLine() const;
   // Every line ever added to the traffic log, trimmed ones included.
   std::uint64_t TrafficLinesAdded() const { return traffic_lines_added_; }
 
-  void LoadSettings();
-  void SaveSettings();
-  void UpdateAddressLabel();
   // The IP Settings dialog; OK stores, saves and shows the typed address.
   void EditListeningAddress();
-  void Exit();
 
  signals:
   // File > "Record Session...": the file chosen; File > "Stop Recording".
@@ -70,10 +65,15 @@ class MainWindow : public QMainWindow, public TrafficLog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void StartListening();
+  void StopListening();
+  void TrimTrafficLog();
+  void LoadSettings();
+  void SaveSettings();
+  void UpdateAddressLabel();
+  void Exit();
   void ChooseSessionFile();
   void PlaceFeedStatusView();
-  void FormShow();
-  void FormHide();
 
   ListeningAddress& address_;
   WindowFrame* frame_;

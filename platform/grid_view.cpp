@@ -144,9 +144,9 @@ GridView::GridView(GridModel& model, QWidget* parent) : QTableView(parent), mode
     header->setHighlightSections(false);
   }
   horizontalHeader()->setStretchLastSection(false);
-  col_widths_.assign(static_cast<size_t>(model_.ColCount()), default_col_width_);
+  col_widths_.assign(static_cast<size_t>(model_.ColCount()), kDefaultColWidth);
   connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
-    col_widths_.resize(static_cast<size_t>(model_.ColCount()), default_col_width_);
+    col_widths_.resize(static_cast<size_t>(model_.ColCount()), kDefaultColWidth);
     ApplyGeometry();
   });
   ApplyGeometry();
@@ -170,10 +170,6 @@ void GridView::dataChanged(const QModelIndex& top_left, const QModelIndex& botto
     event.setLastColumn(bottom_right.column());
     QAccessible::updateAccessibility(&event);
   }
-}
-
-void GridView::SetDefaultColWidth(int width) {
-  default_col_width_ = std::max(width, 0);
 }
 
 int GridView::ColWidth(int col) const {

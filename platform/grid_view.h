@@ -29,12 +29,9 @@ class GridView : public QTableView {
   int RowCount() const { return model_.RowCount(); }
 
   // Widths in pixels; 0 hides the column. Columns not set take the default.
-  int DefaultColWidth() const { return default_col_width_; }
-  void SetDefaultColWidth(int width);
   int ColWidth(int col) const;
   void SetColWidth(int col, int width);
 
-  int DefaultRowHeight() const { return default_row_height_; }
   void SetDefaultRowHeight(int height);
   int RowHeight(int row) const;
 
@@ -60,7 +57,7 @@ class GridView : public QTableView {
   void ApplyGeometry();
 
   GridModel& model_;
-  int default_col_width_ = 64;
+  static constexpr int kDefaultColWidth = 64;
   int default_row_height_ = 24;
   std::vector<int> col_widths_;
   QColor background_{Qt::white};

@@ -27,8 +27,6 @@ class WindowFrame : public QObject {
   // A window only the program sizes: the user cannot resize it.
   void SetFixedSize(bool fixed) { fixed_ = fixed; }
 
-  QSize OuterSize() const { return outer_size_; }
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
