@@ -7,12 +7,16 @@
 #include "session/session_format.h"
 #include "support/test_support.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -23,6 +27,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -260,6 +265,34 @@ TEST(SessionRecording, AFullDiskLeavesWholeLines) {
         "No space left on device");
   }
   ::umount(root.constData());
+}
+
+// File > "Record Session...": a name typed without an extension gets ".txt",
+// as save dialogs do; one with an extension keeps it.
+TEST(SessionRecording, TheMenuAddsTxtToANameWithoutAnExtension) {
+  for (const auto& [typed, recorded] :
+       {std::pair{"evening", "evening.txt"}, std::pair{"evening.log", "evening.log"}}) {
+    SCOPED_TRACE(typed);
+    CommentatorFixture fixture;
+    QAction* record = nullptr;
+    for (QAction* action : fixture.Main().findChildren<QAction*>()) {
+      if (action->text() == "Record Session...") {
+        record = action;
+      }
+    }
+    ASSERT_NE(record, nullptr);
+    const QString folder = fixture.WorkDir();
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->selectFile(folder + "/" + typed);
+      static_cast<QDialog*>(dialog)->accept();  // as OK does
+    });
+    record->trigger();
+    ASSERT_NE(fixture.App().Recorder(), nullptr);
+    EXPECT_EQ(QFileInfo(fixture.App().Recorder()->Path()).fileName(), recorded);
+    EXPECT_TRUE(QFileInfo::exists(folder + "/" + recorded));
+  }
 }
 
 }  // namespace
