@@ -1,10 +1,10 @@
 // The grid: its cell store and headings, the view's widths and heights, how
 // it paints heading and data cells, and its throttled repaints.
 #include "paint_counter.h"
-#include "records/grid_model.h"
 #include "platform/grid_view.h"
 #include "platform/repaint_throttle.h"
 #include "platform/text_list.h"
+#include "records/grid_model.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>

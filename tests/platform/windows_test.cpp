@@ -4,9 +4,9 @@
 #include "paint_counter.h"
 #include "platform/anchoring.h"
 #include "platform/fonts.h"
-#include "records/grid_model.h"
 #include "platform/grid_view.h"
 #include "platform/window_frame.h"
+#include "records/grid_model.h"
 #include "support/test_support.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // the rules build no window.
 #pragma once
 
-#include "records/grid_model.h"
 #include "records/dispatch.h"
+#include "records/grid_model.h"
 #include "records/screen_data.h"
 
 #include <string>
