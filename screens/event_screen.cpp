@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -91,12 +92,21 @@ void EventScreen::ShowAndRaise() {
 }
 
 void EventScreen::DrawPending() {
-  if (brought_forward_) {
-    brought_forward_ = false;
-    // Painted at once as it stands, without running the event loop, so
-    // nothing else can happen in the middle of a record.
-    repaint();
+  if (!brought_forward_) {
+    return;
   }
+  brought_forward_ = false;
+  // A burst of records is handled in one turn of the event loop, and the
+  // window system learns the window is in front only in a later one: one
+  // paint a turn is what a person can see.
+  if (painted_this_turn_) {
+    return;
+  }
+  painted_this_turn_ = true;
+  QTimer::singleShot(0, this, [this] { painted_this_turn_ = false; });
+  // Painted at once as it stands, without running the event loop, so
+  // nothing else can happen in the middle of a record.
+  repaint();
 }
 
 void EventScreen::SetFocusOrder(std::initializer_list<QWidget*> controls) {

@@ -117,6 +117,7 @@ class EventScreen : public QWidget, public ScreenWindow {
   bool built_ = false;
   bool placed_ = false;
   bool brought_forward_ = false;
+  bool painted_this_turn_ = false;  // by DrawPending, in this turn of the event loop
   QRect outer_before_full_screen_;
   std::vector<QWidget*> focus_order_;
   QLabel* notice_place_ = nullptr;  // the picture the notice covers
