@@ -143,15 +143,15 @@ QString ReportText(const FeedStatus::Report& report) {
   return FitStatusParts(ReportParts(report), QFont(), std::numeric_limits<int>::max());
 }
 
-QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int width) {
+QString FitStatusParts(std::vector<StatusText> parts,
+                       const std::function<bool(const QString&)>& fits) {
   std::stable_sort(parts.begin(), parts.end(),
                    [](const StatusText& a, const StatusText& b) { return a.part < b.part; });
-  const QFontMetrics metrics(font);
   const QString separator = QString::fromUtf8(kStatusSeparator);
   QString text;
   for (const StatusText& part : parts) {
     const QString joined = text.isEmpty() ? part.text : text + separator;
-    if (text.isEmpty() || metrics.horizontalAdvance(joined + part.text) <= width) {
+    if (text.isEmpty() || fits(joined + part.text)) {
       text = text.isEmpty() ? part.text : joined + part.text;
       continue;
     }
@@ -162,7 +162,7 @@ QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int wid
       QString words;
       for (const QString& word : part.text.split(QLatin1Char(' '))) {
         const QString longer = words.isEmpty() ? word : words + QLatin1Char(' ') + word;
-        if (metrics.horizontalAdvance(joined + longer + ellipsis) > width) {
+        if (!fits(joined + longer + ellipsis)) {
           break;
         }
         words = longer;
@@ -174,6 +174,13 @@ QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int wid
     break;
   }
   return text;
+}
+
+QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int width) {
+  const QFontMetrics metrics(font);
+  return FitStatusParts(std::move(parts), [&metrics, width](const QString& text) {
+    return metrics.horizontalAdvance(text) <= width;
+  });
 }
 
 FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
@@ -190,6 +197,8 @@ FeedStatusView::FeedStatusView(const FeedStatus& status, QWidget* parent)
   mark_->setText(QStringLiteral("\u25cf"));
   mark_->setTextFormat(Qt::PlainText);
   text_->setTextFormat(Qt::PlainText);
+  // Never squeezed: the mark is the state at a glance.
+  mark_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   layout->addWidget(mark_);
   layout->addWidget(text_);
   ticks_->setObjectName(QStringLiteral("ticks"));
@@ -231,11 +240,18 @@ void FeedStatusView::Refresh() {
     }
   }
   whole_text_ = FitStatusParts(parts, text_->font(), std::numeric_limits<int>::max());
-  // What is left of the corner once the mark and the margins have theirs.
+  // What is left of the corner once the mark and the margins have theirs,
+  // measured as the label measures itself (a glyph may reach past its
+  // advance), with a pixel to spare for rounding at a scale.
   const QMargins margins = layout()->contentsMargins();
-  const int room =
-      width() - margins.left() - margins.right() - layout()->spacing() - mark_->sizeHint().width();
-  const QString text = FitStatusParts(std::move(parts), text_->font(), room);
+  const int room = width() - margins.left() - margins.right() - layout()->spacing() -
+                   mark_->sizeHint().width() - 1;
+  const QFontMetrics metrics = text_->fontMetrics();
+  const QString text = FitStatusParts(std::move(parts), [&](const QString& candidate) {
+    return std::max(metrics.horizontalAdvance(candidate), metrics.boundingRect(candidate).width()) +
+               2 * text_->margin() <=
+           room;
+  });
   if (toolTip() != whole_text_) {
     setToolTip(whole_text_);
     setAccessibleDescription(whole_text_);

@@ -108,8 +108,11 @@ struct StatusText {
   QString text;
 };
 std::vector<StatusText> ReportParts(const FeedStatus::Report& report);
-// The parts that fit `width` pixels in `font`, most important first, whole
-// parts only; the first part always stays.
+// The parts that fit, most important first, whole parts only; the first
+// part always stays. `fits` tells whether a text fits where it is shown.
+QString FitStatusParts(std::vector<StatusText> parts,
+                       const std::function<bool(const QString&)>& fits);
+// The same for `width` pixels of text in `font`.
 QString FitStatusParts(std::vector<StatusText> parts, const QFont& font, int width);
 inline constexpr const char* kStatusSeparator = "  \u00b7  ";
 
