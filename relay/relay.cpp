@@ -428,16 +428,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
     ++lost_;
     loss_unannounced_ = true;
   } else {
-    int mid = 0;
-    const int rc = Send(encoded, mid);
-    // Without a connection libmosquitto keeps the message and says so; it
-    // goes out after the next connection.
-    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
-      outstanding_.insert(mid);
-    } else {
-      ++lost_;
-      loss_unannounced_ = true;
-    }
+    SendCounted(encoded);
   }
   late_join_.Add(message.sequence, sender, venue_screens_->Take(bytes), std::move(encoded));
 }
@@ -542,13 +533,7 @@ void Relay::TakeSetUp() {
     auto [held_id, encoded] = std::move(held_.front());
     held_.pop_front();
     outstanding_.erase(held_id);
-    int mid = 0;
-    const int rc = Send(encoded, mid);
-    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
-      outstanding_.insert(mid);
-    } else {
-      ++lost_;
-    }
+    SendCounted(encoded);
   }
   held_id_ = 0;
   if (stopping_ || connection_ == Connection::kStopped) {
@@ -567,6 +552,19 @@ void Relay::TakeSetUp() {
     Failed(setup->rc == MOSQ_ERR_EAI && !setup->lookup_error.empty()
                ? "cannot find the broker's host " + options_.host + ": " + setup->lookup_error
                : ErrorText(setup->rc, setup->error_number));
+  }
+}
+
+void Relay::SendCounted(const std::string& encoded) {
+  int mid = 0;
+  const int rc = Send(encoded, mid);
+  // Without a connection libmosquitto keeps the message and says so; it
+  // goes out after the next connection.
+  if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
+    outstanding_.insert(mid);
+  } else {
+    ++lost_;
+    loss_unannounced_ = true;
   }
 }
 

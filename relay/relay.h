@@ -117,6 +117,8 @@ class Relay {
   void Attempt();
   // Takes the client back once the set-up thread is done with it.
   void TakeSetUp();
+  // Sends a record, or counts it lost when libmosquitto will not take it.
+  void SendCounted(const std::string& encoded);
   // Publishes one record message, or holds it while the set-up thread has
   // the client. `mid` identifies it in outstanding_.
   int Send(const std::string& encoded, int& mid);
