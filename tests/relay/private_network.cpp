@@ -27,6 +27,8 @@ HelperRun RunHelper(const std::vector<std::string>& prefix, const std::string& t
   }
   std::vector<std::string> args = prefix;
   args.push_back(self);
+  // Helpers are disabled tests: a plain run of the executable leaves them out.
+  args.push_back("--gtest_also_run_disabled_tests");
   args.push_back("--gtest_filter=" + test);
   std::vector<char*> argv;
   for (std::string& arg : args) {
