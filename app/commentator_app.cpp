@@ -3,6 +3,7 @@
 #include "app/broker_link.h"
 #include "app/command_line.h"
 #include "app/feed_notices.h"
+#include "app/history_mode.h"
 #include "app/ip_settings_dialog.h"
 #include "app/main_window.h"
 #include "app/qdtype_file.h"
@@ -81,6 +82,7 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
                    });
   QObject::connect(main_window_.get(), &MainWindow::StopRecordingChosen,
                    [this] { StopRecording(); });
+  history_ = std::make_unique<HistoryMode>(*this);
 }
 
 bool CommentatorApp::StartRecording(const QString& path, QString& error) {
@@ -114,6 +116,7 @@ void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions&
 }
 
 CommentatorApp::~CommentatorApp() {
+  history_.reset();
   // What the recording and the relay hold is written and sent first.
   feed_notices_->SetBroker(nullptr);
   broker_.reset();

@@ -57,6 +57,7 @@ MainWindow::MainWindow(ListeningAddress& address)
   QAction* exit = file_menu->addAction(QStringLiteral("E&xit"));
   exit->setObjectName(QStringLiteral("Exit1"));
   connect(exit, &QAction::triggered, this, &MainWindow::Exit);
+  view_menu_ = menuBar()->addMenu(QStringLiteral("&View"));
   QAction* ip_settings = menuBar()->addAction(QStringLiteral("&IP Settings"));
   ip_settings->setObjectName(QStringLiteral("IPSettings1"));
   connect(ip_settings, &QAction::triggered, this, &MainWindow::EditListeningAddress);

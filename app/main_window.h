@@ -17,6 +17,7 @@ class IpSettingsDialog;
 class ListeningAddress;
 class QAction;
 class QLabel;
+class QMenu;
 class RaceDataListener;
 class TextList;
 class WindowFrame;
@@ -40,6 +41,8 @@ class MainWindow : public QMainWindow, public TrafficLog {
   // Which of "Record Session..." and "Stop Recording" the File menu offers.
   void SetRecording(bool recording);
   void SetIpSettingsDialog(IpSettingsDialog* dialog) { ip_settings_ = dialog; }
+  // History, delay and the like add their items here.
+  QMenu* ViewMenu() const { return view_menu_; }
 
   // TrafficLog
   bool Shown() const override { return isVisible(); }
@@ -81,6 +84,7 @@ class MainWindow : public QMainWindow, public TrafficLog {
   IpSettingsDialog* ip_settings_ = nullptr;
   QAction* record_session_;
   QAction* stop_recording_;
+  QMenu* view_menu_;
   QWidget* feed_status_view_ = nullptr;
   QLabel* logo_;
   QLabel* title_;

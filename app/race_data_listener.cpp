@@ -94,7 +94,7 @@ void RaceDataListener::Take(int receiver, const std::string& sender, std::string
   const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
   const bool accepted = address_.Accepts(sender);
   if (accepted) {
-    dispatcher_.DispatchRecord(text);
+    (held_for_ != nullptr ? *held_for_ : dispatcher_).DispatchRecord(text);
     log_.AddLine(sender + ">" + text);
   } else {
     log_.AddLine(std::string(kIgnoredPrefix) + sender);

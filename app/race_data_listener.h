@@ -85,6 +85,9 @@ class RaceDataListener : public QObject {
   std::uint64_t KernelDrops() const;
 
   void SetDrainBudget(std::chrono::nanoseconds budget) { drain_budget_ = budget; }
+  // While the screens show an earlier moment, accepted records go to
+  // `instead` (null: back to the screens' own dispatcher).
+  void HoldDispatch(RecordDispatcher* instead) { held_for_ = instead; }
 
  signals:
   // After Open and Close: which receivers are open may have changed.
@@ -102,4 +105,5 @@ class RaceDataListener : public QObject {
   bool opened_ = false;  // Open has been asked for, and no Close since
   std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::vector<DatagramObserver*> observers_;
+  RecordDispatcher* held_for_ = nullptr;
 };

@@ -1,0 +1,155 @@
+#include "app/history_mode.h"
+#include "app/history_bar.h"
+#include "app/history_frame.h"
+#include "records/screen_data_snapshot.h"
+#include "screens/points_race_screen.h"
+#include "screens/quick_text_window.h"
+#include "screens/scratch_screen.h"
+#include "screens/sprint_screen.h"
+#include "screens/time_trial_screen.h"
+#include "session/session_format.h"
+#include "session_generator.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The demo session with made-up records of every family, junk and a turned
+// away sender mixed in.
+std::vector<GeneratedDatagram> MixedSession() {
+  std::vector<GeneratedDatagram> session;
+  std::ifstream file(DEMO_SESSION_PATH);
+  std::string line;
+  std::getline(file, line);  // the header
+  SessionGenerator generator(5);
+  while (std::getline(file, line)) {
+    session::SessionEntry entry;
+    std::string error;
+    if (session::ParseSessionLine(line, entry, error)) {
+      session.push_back({entry.bytes, entry.sender, 0, true, 0});
+    }
+    if (session.size() % 4 == 0) {
+      session.push_back(generator.Next());
+    }
+  }
+  return session;
+}
+
+class HistoryModeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fixture_.App().Address().SetText("127.0.0.1"); }
+
+  void Take(const GeneratedDatagram& datagram) {
+    fixture_.App().Listener().Take(datagram.receiver, datagram.sender, datagram.bytes);
+  }
+  HistoryMode& History() { return fixture_.App().History(); }
+  ScreenDataSnapshot Shown() { return ScreenDataSnapshot::Take(fixture_.Data()); }
+
+  CommentatorFixture fixture_;
+};
+
+struct Outcome {
+  ScreenDataSnapshot screens;
+  std::vector<std::string> log;
+  std::uint64_t log_lines = 0;
+  std::vector<bool> visible;
+};
+
+Outcome OutcomeOf(CommentatorFixture& fixture) {
+  CommentatorApp& app = fixture.App();
+  return {ScreenDataSnapshot::Take(app.Data()),
+          fixture.Log(),
+          fixture.Main().TrafficLinesAdded(),
+          {app.Scratch().isVisible(), app.QuickText().isVisible(), app.Sprint().isVisible(),
+           app.PointsRace().isVisible(), app.TimeTrial().isVisible()}};
+}
+
+}  // namespace
+
+// The history's own screens hold what the program's screens hold, record
+// after record, first showings included.
+TEST_F(HistoryModeTest, KeepsTheScreensAsTheyWereShown) {
+  const std::vector<GeneratedDatagram> session = MixedSession();
+  for (std::size_t i = 0; i < session.size(); ++i) {
+    Take(session[i]);
+    if (i % 50 == 0 || i + 1 == session.size()) {
+      ASSERT_TRUE(History().History().ScreensNow().cells == Shown()) << "after datagram " << i;
+    }
+  }
+  EXPECT_EQ(History().History().End(), session.size());
+}
+
+// Opened in the middle, browsed, and closed after more came: the screens,
+// the log and the windows end as in a run that never opened it.
+TEST(HistoryModeLiveTest, LiveIsAsIfHistoryWasNeverOpened) {
+  const std::vector<GeneratedDatagram> session = MixedSession();
+  const std::size_t half = session.size() / 2;
+  Outcome never_opened;
+  {
+    CommentatorFixture fixture;
+    fixture.App().Address().SetText("127.0.0.1");
+    for (const GeneratedDatagram& d : session) {
+      fixture.App().Listener().Take(d.receiver, d.sender, d.bytes);
+    }
+    never_opened = OutcomeOf(fixture);
+  }
+
+  CommentatorFixture fixture;
+  fixture.App().Address().SetText("127.0.0.1");
+  HistoryMode& history = fixture.App().History();
+  for (std::size_t i = 0; i < half; ++i) {
+    fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+  }
+  const ScreenDataSnapshot at_half = ScreenDataSnapshot::Take(fixture.Data());
+  history.Enter();  // the keys are the end-to-end test's
+  ASSERT_TRUE(history.Active());
+  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == at_half) << "opens on the latest moment";
+  EXPECT_TRUE(history.Bar().isVisible());
+
+  history.StepHeat(-1);
+  const std::uint64_t heat = history.ShownMoment();
+  EXPECT_LT(heat, half);
+  EXPECT_EQ(heat, history.History().HeatBefore(half));
+  history.Step(-1);
+  EXPECT_EQ(history.ShownMoment(), heat - 1);
+  const ScreenDataSnapshot shown = ScreenDataSnapshot::Take(fixture.Data());
+  EXPECT_TRUE(shown == history.History().ScreensAt(heat - 1).cells);
+  EXPECT_FALSE(shown == at_half);
+  for (HistoryFrame* frame : history.Frames()) {
+    EXPECT_TRUE(frame->Text().startsWith(QStringLiteral("HISTORY"))) << frame->Text().toStdString();
+  }
+
+  for (std::size_t i = half; i < session.size(); ++i) {
+    fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+  }
+  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == shown) << "live records change nothing";
+  history.Leave();
+  EXPECT_FALSE(history.Active());
+  EXPECT_FALSE(history.Bar().isVisible());
+
+  const Outcome after = OutcomeOf(fixture);
+  EXPECT_TRUE(after.screens == never_opened.screens);
+  EXPECT_EQ(after.log, never_opened.log);
+  EXPECT_EQ(after.log_lines, never_opened.log_lines);
+  EXPECT_EQ(after.visible, never_opened.visible);
+}
+
+// The sprint chosen while history shows is the commentator's and stays.
+TEST_F(HistoryModeTest, TheChosenSprintSurvivesHistory) {
+  Take({"{ptsrace}+{sprint}0{sname}ONE{name1}FIRST{pts1}5", "127.0.0.1"});
+  Take({"{ptsrace}+{sprint}1{sname}TWO{name1}SECOND{pts1}5", "127.0.0.1"});
+  History().Enter();
+  History().Step(-1);
+  fixture_.Data().points_race.ChooseSprint(1);
+  EXPECT_EQ(fixture_.Data().points_race.shown_sprint.Cell(1, 1), "") << "sprint 2 not yet run";
+  History().Leave();
+  EXPECT_EQ(fixture_.Data().points_race.ChosenSprint(), 1);
+  EXPECT_EQ(fixture_.Data().points_race.shown_sprint.Cell(1, 1), "SECOND");
+}
