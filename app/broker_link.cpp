@@ -9,9 +9,14 @@ BrokerLink::BrokerLink(relay::BrokerOptions options, relay::Role role, RaceDataL
     : QObject(parent),
       role_(role),
       listener_(listener),
-      relay_(std::move(options), role, [this](const relay::RecordMessage& message) {
-        listener_.Take(message.port_index, relay::SenderText(message.sender), message.bytes);
-      }) {
+      relay_(options, role,
+             [this](const relay::RecordMessage& message) {
+               delay_line_.Push(message, relay::DelayLine::Clock::now());
+             }),
+      delay_line_(std::chrono::seconds(options.delay_s)) {
+  delay_timer_.setSingleShot(true);
+  delay_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&delay_timer_, &QTimer::timeout, this, &BrokerLink::HandOnDue);
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &BrokerLink::TimerFired);
   if (relay_.Start()) {
@@ -65,6 +70,7 @@ void BrokerLink::TimerFired() {
 
 void BrokerLink::Deliver() {
   relay_.DeliverPending();
+  HandOnDue();
   SyncNotifiers();
   CheckState();
 }
@@ -101,5 +107,25 @@ void BrokerLink::CheckState() {
   if (state != last_state_) {
     last_state_ = state;
     emit StateChanged();
+  }
+}
+
+void BrokerLink::SetDelay(std::chrono::milliseconds delay) {
+  delay_line_.SetDelay(delay);
+  HandOnDue();
+}
+
+// Without a delay every record is due as it comes, and goes on at once.
+void BrokerLink::HandOnDue() {
+  delay_line_.HandOnDue(
+      relay::DelayLine::Clock::now(), [this](const relay::RecordMessage& message) {
+        listener_.Take(message.port_index, relay::SenderText(message.sender), message.bytes);
+      });
+  if (const auto due = delay_line_.NextDue()) {
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(*due - relay::DelayLine::Clock::now());
+    delay_timer_.start(std::max<int>(static_cast<int>(wait.count()), 0));
+  } else {
+    delay_timer_.stop();
   }
 }

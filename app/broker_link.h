@@ -13,6 +13,7 @@
 
 #include "app/race_data_listener.h"
 #include "relay/broker_options.h"
+#include "relay/delay_line.h"
 #include "relay/relay.h"
 
 #include <QObject>
@@ -39,6 +40,10 @@ class BrokerLink : public QObject, public DatagramObserver {
   // "connected", "reconnecting in 3 s, queue 120 records: connection to
   // ... lost", for the feed status corner.
   QString StatusText() const;
+  // Subscriber: how far behind the venue records are handed on; a change
+  // moves the records held already.
+  void SetDelay(std::chrono::milliseconds delay);
+  std::chrono::milliseconds Delay() const { return delay_line_.Delay(); }
 
  signals:
   // The state changed: connection, error, queue or loss, or the seconds
@@ -56,6 +61,7 @@ class BrokerLink : public QObject, public DatagramObserver {
   void SyncNotifiers();
   void Deliver();
   void CheckState();
+  void HandOnDue();
 
   relay::Role role_;
   RaceDataListener& listener_;
@@ -66,4 +72,6 @@ class BrokerLink : public QObject, public DatagramObserver {
   std::uint64_t watched_generation_ = 0;
   QTimer timer_;
   relay::RelayStatus last_state_;
+  relay::DelayLine delay_line_;
+  QTimer delay_timer_;
 };

@@ -38,9 +38,9 @@ bool ParseScale(const std::string& text, double& scale) {
 }
 
 // The options that take a value.
-constexpr std::array<std::string_view, 8> kValueOptions = {
-    "--scale",     "--screen", "--record", "--publish",
-    "--subscribe", "--topic",  "--cafile", "--password-file"};
+constexpr std::array<std::string_view, 10> kValueOptions = {
+    "--scale", "--screen", "--record",        "--publish", "--subscribe",
+    "--topic", "--cafile", "--password-file", "--delay",   "--open-session"};
 
 bool TakesValue(std::string_view name) {
   return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
@@ -113,6 +113,11 @@ std::string SetValue(CommandLine& line, const std::string& name, const std::stri
       return "--record takes a file name";
     }
     line.record = value;
+  } else if (name == "--open-session") {
+    if (value.empty()) {
+      return "--open-session takes a file name";
+    }
+    line.open_session = value;
   } else if (name == "--publish" || name == "--subscribe") {
     const relay::Role role = name == "--publish" ? relay::Role::kPublish : relay::Role::kSubscribe;
     if (line.broker_role && *line.broker_role != role) {
@@ -178,6 +183,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
         "--subscribe";
     return std::nullopt;
   }
+  if (parser.isSet("delay") && line.broker_role != relay::Role::kSubscribe) {
+    error = "--delay goes with --subscribe";
+    return std::nullopt;
+  }
   if (line.broker_role) {
     if (std::string problem = relay::BrokerOptionsProblem(line.broker); !problem.empty()) {
       error = problem;
@@ -218,12 +227,17 @@ Options:
   --allow-plain-password
                        let --password-file go with mqtt://, where the
                        password crosses the network in clear
+  --delay SECONDS      with --subscribe: show the feed that many seconds
+                       (0 to 600) behind the venue, in its rhythm
+  --open-session FILE  browse a recorded session's screens, without a feed
   -h, --help           show this help and end
       --version        show the version and end
 
 BROKER is mqtt://[USER@]HOST[:PORT] (1883) or mqtts://[USER@]HOST[:PORT]
 (8883, TLS). F11 shows the event screen that has the keyboard full screen
-on its monitor, and back.
+on its monitor, and back. Ctrl+H shows earlier moments of the session (Esc:
+back to live); with --subscribe, Ctrl+Up and Ctrl+Down change the delay by
+a second, Ctrl+PgUp and Ctrl+PgDown by five.
 )";
 }
 

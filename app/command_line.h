@@ -14,6 +14,8 @@ struct CommandLine {
   std::optional<double> scale;        // --scale: every window, font and grid, as one
   std::optional<std::string> screen;  // --screen: a monitor's name, or its number from 0
   std::optional<std::string> record;  // --record: a session file to start
+  // --open-session: a recorded session to browse.
+  std::optional<std::string> open_session;
   std::optional<relay::Role> broker_role;
   relay::BrokerOptions broker;
 };

@@ -2,6 +2,7 @@
 
 #include "app/broker_link.h"
 #include "app/command_line.h"
+#include "app/delay_control.h"
 #include "app/feed_notices.h"
 #include "app/history_mode.h"
 #include "app/ip_settings_dialog.h"
@@ -113,10 +114,14 @@ void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions&
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_notices_.get(),
                    &FeedNotices::Refresh);
   feed_view_->Refresh();
+  if (role == relay::Role::kSubscribe) {
+    delay_ = std::make_unique<DelayControl>(*this, *broker_);
+  }
 }
 
 CommentatorApp::~CommentatorApp() {
   history_.reset();
+  delay_.reset();
   // What the recording and the relay hold is written and sent first.
   feed_notices_->SetBroker(nullptr);
   broker_.reset();

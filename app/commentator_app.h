@@ -15,6 +15,7 @@
 #include <memory>
 
 class BrokerLink;
+class DelayControl;
 class FeedNotices;
 class HistoryMode;
 class IpSettingsDialog;
@@ -55,6 +56,7 @@ class CommentatorApp {
   FeedNotices& Notices() { return *feed_notices_; }
   SessionRecorder* Recorder() { return recorder_.get(); }
   HistoryMode& History() { return *history_; }
+  DelayControl* Delay() { return delay_.get(); }
 
   // A session recording into `path`, which must not exist yet; false, with
   // `error` saying why, when it cannot start.
@@ -82,6 +84,7 @@ class CommentatorApp {
   std::unique_ptr<SessionRecorder> recorder_;
   std::unique_ptr<BrokerLink> broker_;
   std::unique_ptr<HistoryMode> history_;
+  std::unique_ptr<DelayControl> delay_;
 };
 
 int RunCommentator(int argc, char** argv);

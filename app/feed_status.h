@@ -95,6 +95,7 @@ QString ReportText(const FeedStatus::Report& report);  // everything after the m
 enum class StatusPart {
   kState,
   kBroker,
+  kDelay,  // a subscriber's chosen delay behind the venue
   kLosses,
   kIgnoredSender,
   kClosedPorts,

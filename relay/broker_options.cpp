@@ -121,7 +121,7 @@ bool ParseBrokerUrl(std::string_view url, BrokerOptions& options, std::string& e
 }
 
 bool IsBrokerOption(std::string_view name) {
-  return name == "--topic" || name == "--cafile" || name == "--password-file";
+  return name == "--topic" || name == "--cafile" || name == "--password-file" || name == "--delay";
 }
 
 std::string SetBrokerOption(BrokerOptions& options, std::string_view name,
@@ -140,6 +140,14 @@ std::string SetBrokerOption(BrokerOptions& options, std::string_view name,
       return bad + " (a file name)";
     }
     (name == "--cafile" ? options.cafile : options.password_file) = value;
+  } else if (name == "--delay") {
+    int seconds = -1;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (error != std::errc() || end != value.data() + value.size() || seconds < 0 ||
+        seconds > kMaxDelaySeconds) {
+      return bad + " (whole seconds, 0 to " + std::to_string(kMaxDelaySeconds) + ")";
+    }
+    options.delay_s = seconds;
   }
   return {};
 }

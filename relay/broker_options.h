@@ -16,6 +16,7 @@ inline constexpr std::string_view kDefaultTopic = "orvane/feed";
 inline constexpr std::size_t kDefaultQueueLimit = 60'000;
 // The longest first line a password file may have.
 inline constexpr std::size_t kMaxPasswordBytes = 4096;
+inline constexpr int kMaxDelaySeconds = 600;
 
 struct BrokerOptions {
   bool tls = false;  // mqtts://
@@ -29,6 +30,9 @@ struct BrokerOptions {
   // password file goes only with mqtts://.
   bool allow_plain_password = false;
   std::size_t queue_limit = kDefaultQueueLimit;
+  // Subscriber: how far behind the venue's receive time records are handed
+  // on, 0 to kMaxDelaySeconds.
+  int delay_s = 0;
 
   // "mqtts://alice@broker.example:8883", never with a password.
   std::string Url() const;

@@ -63,6 +63,8 @@ Options:
   --allow-plain-password
                    let --password-file go with mqtt://, where the password
                    crosses the network in clear
+  --delay S        subscribe: hand each record on S seconds (0..600) after the
+                   venue took it in, in the venue's rhythm (default 0)
   --quiet          no progress bar or connection messages
   --help           this text
   --version        race-feed's version
@@ -100,6 +102,7 @@ const std::vector<OptionUse>& OptionUses() {
       {"--topic", true, {kPublish, kSubscribe}},
       {"--cafile", true, {kPublish, kSubscribe}},
       {"--password-file", true, {kPublish, kSubscribe}},
+      {"--delay", true, {kSubscribe}},
       {"--allow-plain-password", false, {kPublish, kSubscribe}},
       // A single send finishes before a progress bar would show.
       {"--quiet", false, {kDemo, kReplay, kFlood, kPublish, kSubscribe}},

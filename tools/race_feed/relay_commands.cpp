@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/delay_line.h"
 #include "relay/relay.h"
 #include "tools/race_feed/run.h"
 #include "tools/race_feed/sender.h"
@@ -263,12 +265,16 @@ int RunSubscribe(const Options& options, std::ostream& err) {
     }
   }
   std::string send_error;
+  const auto send = [&](const relay::RecordMessage& message) {
+    std::string error;
+    if (!senders[message.port_index]->Send(message.bytes, error)) {
+      send_error = error;
+    }
+  };
+  relay::DelayLine delay_line(std::chrono::seconds(options.broker.delay_s));
   relay::Relay relay(options.broker, relay::Role::kSubscribe,
                      [&](const relay::RecordMessage& message) {
-                       std::string error;
-                       if (!senders[message.port_index]->Send(message.bytes, error)) {
-                         send_error = error;
-                       }
+                       delay_line.Push(message, relay::DelayLine::Clock::now());
                      });
   const std::string url = options.broker.Url();
   if (!relay.Start()) {
@@ -283,11 +289,18 @@ int RunSubscribe(const Options& options, std::ostream& err) {
       return Fail(err, url + ": " + relay.Status().error);
     }
     pollfd watched = pump.Watch();
-    if (poll(&watched, 1, std::min(pump.TimeoutMs(), 1000)) < 0 && errno != EINTR) {
+    int timeout_ms = std::min(pump.TimeoutMs(), 1000);
+    if (const auto due = delay_line.NextDue()) {
+      const auto wait =
+          std::chrono::ceil<std::chrono::milliseconds>(*due - relay::DelayLine::Clock::now());
+      timeout_ms = std::clamp(static_cast<int>(wait.count()), 0, timeout_ms);
+    }
+    if (poll(&watched, 1, timeout_ms) < 0 && errno != EINTR) {
       return Fail(err, std::string("poll failed: ") + std::strerror(errno));
     }
     pump.Handle(watched);
     relay.DeliverPending();
+    delay_line.HandOnDue(relay::DelayLine::Clock::now(), send);
     if (!send_error.empty()) {
       return Fail(err, send_error);
     }
