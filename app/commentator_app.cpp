@@ -289,6 +289,13 @@ int RunScreen(const CommandLine& options, const QString& scale_note) {
   }
   commentator.ShowMainWindow();
   claim.Release();  // showing the main window bound the receivers
+  if (options.open_session) {
+    QString error;
+    if (!commentator.History().OpenSession(QString::fromLocal8Bit(options.open_session->c_str()),
+                                           error)) {
+      return Complain(QStringLiteral("--open-session: ") + error, 2);
+    }
+  }
   // Records from a broker are handled only once the main window shows.
   if (options.broker_role) {
     commentator.ConnectBroker(*options.broker_role, options.broker);

@@ -3,7 +3,10 @@
 #include "app/commentator_app.h"
 #include "app/history_bar.h"
 #include "app/history_frame.h"
+#include "app/listening_address.h"
 #include "app/main_window.h"
+#include "history/session_file.h"
+#include "platform/application.h"
 #include "screens/points_race_screen.h"
 #include "screens/quick_text_window.h"
 #include "screens/scratch_screen.h"
@@ -12,7 +15,11 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
@@ -52,6 +59,15 @@ HistoryMode::HistoryMode(CommentatorApp& app, SessionHistory::Limits limits)
   connect(bar_, &HistoryBar::HeatChosen, this, &HistoryMode::StepHeat);
   connect(bar_, &HistoryBar::LiveChosen, this, &HistoryMode::Leave);
   main.installEventFilter(this);
+
+  // File > "Open Session...", above the separator before "Exit".
+  QAction* open_session = new QAction(QStringLiteral("Open Session..."), this);
+  open_session->setObjectName(QStringLiteral("OpenSession"));
+  connect(open_session, &QAction::triggered, this, &HistoryMode::ChooseSessionFile);
+  QMenu* file_menu = main.menuBar()->actions().constFirst()->menu();
+  const QList<QAction*> items = file_menu->actions();
+  const qsizetype exit = items.indexOf(main.findChild<QAction*>(QStringLiteral("Exit1")));
+  file_menu->insertAction(exit > 0 ? items[exit - 1] : nullptr, open_session);
 
   // The keys work on the main window and on every event screen, and only
   // while history shows, so they take nothing away from the screens.
@@ -95,7 +111,7 @@ HistoryMode::~HistoryMode() {
 void HistoryMode::DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
                                 bool accepted) {
   history_.Add(QDateTime::currentMSecsSinceEpoch(), receiver, sender, bytes, accepted);
-  if (active_) {
+  if (active_ && browsed_ == &history_) {
     // The bar's end moves on; what shows stays. A shown moment the bound
     // dropped moves to the oldest kept.
     if (shown_ < history_.Begin()) {
@@ -155,6 +171,8 @@ void HistoryMode::Leave() {
     history_.ScreensNow().cells.RestoreInto(app_.Data());
   }
   live_on_entry_ = {};
+  browsed_ = &history_;
+  opened_.reset();
   active_ = false;
   action_->setChecked(false);
   bar_->hide();
@@ -168,12 +186,12 @@ void HistoryMode::ShowMoment(std::uint64_t moment) {
   if (!active_) {
     return;
   }
-  shown_ = std::clamp(moment, history_.Begin(), history_.End());
+  shown_ = std::clamp(moment, browsed_->Begin(), browsed_->End());
   ShowOnScreens();
 }
 
 void HistoryMode::Step(int records) {
-  if (records < 0 && shown_ > history_.Begin()) {
+  if (records < 0 && shown_ > browsed_->Begin()) {
     ShowMoment(shown_ - 1);
   } else if (records > 0) {
     ShowMoment(shown_ + 1);
@@ -181,22 +199,22 @@ void HistoryMode::Step(int records) {
 }
 
 void HistoryMode::StepHeat(int heats) {
-  ShowMoment(heats < 0 ? history_.HeatBefore(shown_) : history_.HeatAfter(shown_));
+  ShowMoment(heats < 0 ? browsed_->HeatBefore(shown_) : browsed_->HeatAfter(shown_));
 }
 
 QString HistoryMode::ShownTimeText() const {
-  if (history_.End() == history_.Begin()) {
+  if (browsed_->End() == browsed_->Begin()) {
     return QStringLiteral("no records yet");
   }
-  const std::uint64_t last = std::max(shown_, history_.Begin() + 1) - 1;
-  return QDateTime::fromMSecsSinceEpoch(history_.At(last).time_ms)
+  const std::uint64_t last = std::max(shown_, browsed_->Begin() + 1) - 1;
+  return QDateTime::fromMSecsSinceEpoch(browsed_->At(last).time_ms)
       .toString(QStringLiteral("HH:mm:ss.zzz"));
 }
 
 void HistoryMode::ShowOnScreens() {
-  history_.ScreensAt(shown_).cells.RestoreInto(app_.Data());
+  browsed_->ScreensAt(shown_).cells.RestoreInto(app_.Data());
   const QString time = ShownTimeText();
-  bar_->Show(history_.Begin(), history_.End(), shown_, time);
+  bar_->Show(browsed_->Begin(), browsed_->End(), shown_, time);
   for (HistoryFrame* frame : frames_) {
     frame->Show(time);
   }
@@ -214,4 +232,42 @@ bool HistoryMode::eventFilter(QObject* watched, QEvent* event) {
     PlaceBar();
   }
   return QObject::eventFilter(watched, event);
+}
+
+bool HistoryMode::OpenSession(const QString& path, QString& error) {
+  auto opened = std::make_unique<SessionHistory>();
+  const ListeningAddress& address = app_.Listener().Address();
+  const SessionFileRead read = ReadSessionFile(
+      QFile::encodeName(path).toStdString(), address.Text(), app_.Listener().Port(1),
+      QFileInfo(path).lastModified().toMSecsSinceEpoch(),
+      [](std::string_view text, std::string_view sender) {
+        ListeningAddress in_force;
+        in_force.SetText(text);
+        return in_force.Accepts(sender);
+      },
+      *opened);
+  if (!read.error.empty()) {
+    error = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
+                                         QString::fromLocal8Bit(read.error.c_str()));
+    return false;
+  }
+  Enter();
+  opened_ = std::move(opened);
+  browsed_ = opened_.get();
+  ShowMoment(browsed_->End());
+  return true;
+}
+
+void HistoryMode::ChooseSessionFile() {
+  const QString path = QFileDialog::getOpenFileName(
+      &app_.Main(), QStringLiteral("Open Session"), QDir::currentPath(),
+      QStringLiteral("Session files (*.txt);;All files (*)"), nullptr,
+      QFileDialog::DontUseNativeDialog);
+  if (path.isEmpty()) {
+    return;
+  }
+  QString error;
+  if (!OpenSession(path, error)) {
+    ReportError(error);
+  }
 }

@@ -16,6 +16,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CommentatorApp;
@@ -40,6 +41,9 @@ class HistoryMode : public QObject, public DatagramObserver {
   void Enter();
   // Back to the live screens.
   void Leave();
+  // Shows a recorded session instead of this one's, at its end, until
+  // "Live"; false, with `error` saying why, when it cannot be read.
+  bool OpenSession(const QString& path, QString& error);
   void ShowMoment(std::uint64_t moment);
   void Step(int records);
   void StepHeat(int heats);
@@ -48,6 +52,8 @@ class HistoryMode : public QObject, public DatagramObserver {
   QString ShownTimeText() const;
 
   SessionHistory& History() { return history_; }
+  // What the bar browses: this session's history, or an opened one.
+  const SessionHistory& Browsed() const { return *browsed_; }
   HistoryBar& Bar() { return *bar_; }
   // The frames of the five event screens, in the ScreenWindows order.
   std::vector<HistoryFrame*> Frames();
@@ -75,11 +81,14 @@ class HistoryMode : public QObject, public DatagramObserver {
   };
 
   void ShowOnScreens();
+  void ChooseSessionFile();
   void PlaceBar();
   void MakeFrames();
 
   CommentatorApp& app_;
   SessionHistory history_;
+  std::unique_ptr<SessionHistory> opened_;
+  SessionHistory* browsed_ = &history_;
   HistoryBar* bar_;  // owned by the main window
   std::vector<HistoryFrame*> frames_;
   QAction* action_;

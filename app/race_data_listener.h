@@ -72,6 +72,8 @@ class RaceDataListener : public QObject {
   // had received it from `sender`.
   void Take(int receiver, const std::string& sender, std::string_view bytes);
 
+  // The listening address each datagram is tested against.
+  const ListeningAddress& Address() const { return address_; }
   quint16 Port(int receiver) const { return receiver == 0 ? ports_.first : ports_.second; }
   // The port each receiver is bound to (0 when closed), first then second.
   quint16 LocalPort(int receiver) const;

@@ -1,5 +1,6 @@
 #include "app/session_recorder.h"
 
+#include "app/listening_address.h"
 #include "session/session_format.h"
 
 #include <QFileInfo>
@@ -87,6 +88,10 @@ void SessionRecorder::DatagramTaken(int receiver, std::string_view sender, std::
   }
   const std::int64_t delay_ms =
       since_last_.isValid() ? since_last_.restart() : (since_last_.start(), 0);
+  if (listener_.Address().Text() != address_) {
+    address_ = listener_.Address().Text();
+    pending_ += session::FormatAddressLine(address_);
+  }
   const quint16 port = listener_.LocalPort(receiver);
   session::AppendSessionLine(pending_, delay_ms, port != 0 ? port : listener_.Port(receiver),
                              sender, bytes);

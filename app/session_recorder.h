@@ -51,6 +51,7 @@ class SessionRecorder : public QObject, public DatagramObserver {
   off_t size_ = 0;  // what is in the file: whole lines only
   RaceDataListener& listener_;
   std::string pending_;
+  std::string address_;  // as last written to the file
   QElapsedTimer since_last_;
   QTimer flush_timer_;
   QString problem_;

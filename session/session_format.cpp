@@ -215,4 +215,21 @@ std::string PrintableExcerpt(std::string_view bytes, std::size_t limit) {
   return text;
 }
 
+std::string FormatAddressLine(std::string_view address) {
+  return std::string(kAddressLinePrefix) + EscapeSessionText(address) + "\n";
+}
+
+bool ParseAddressLine(std::string_view line, std::string& address, std::string& error) {
+  if (!line.starts_with(kAddressLinePrefix)) {
+    return false;
+  }
+  line.remove_prefix(kAddressLinePrefix.size());
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  address.clear();
+  UnescapeSessionText(line, address, error);
+  return true;
+}
+
 }  // namespace session

@@ -10,6 +10,16 @@
 // escapes, so every datagram survives, the empty one included. Standard
 // library only, for the screen and race-feed alike.
 //
+// A recording also notes the listening address in force, before the first
+// datagram and again whenever it changes, so a record turned away then is
+// turned away again when the session is opened:
+//
+//   #address<TAB>ADDRESS
+//
+// with ADDRESS escaped as TEXT is. Readers that do not know it skip it as
+// they skip every line starting with "#"; a file without such lines is read
+// with the address in force now.
+//
 // A line is written whole or not at all, so a file that does not end on a
 // line end was cut short (a full disk, a killed writer) and is not played.
 #pragma once
@@ -39,7 +49,15 @@ struct SessionEntry {
   std::string bytes;  // the whole datagram
 };
 
+inline constexpr std::string_view kAddressLinePrefix = "#address\t";
+
 std::string EscapeSessionText(std::string_view bytes);
+
+// "#address<TAB>ADDRESS" with its LF.
+std::string FormatAddressLine(std::string_view address);
+// True for an address line (without its LF; a CR before it is dropped),
+// with `address` set, or `error` when it is broken; false for any other.
+bool ParseAddressLine(std::string_view line, std::string& address, std::string& error);
 
 // False, with `error` set, on a backslash that starts no known escape.
 bool UnescapeSessionText(std::string_view text, std::string& bytes, std::string& error);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <fstream>
 #include <string>
@@ -152,4 +153,43 @@ TEST_F(HistoryModeTest, TheChosenSprintSurvivesHistory) {
   History().Leave();
   EXPECT_EQ(fixture_.Data().points_race.ChosenSprint(), 1);
   EXPECT_EQ(fixture_.Data().points_race.shown_sprint.Cell(1, 1), "SECOND");
+}
+
+// A recording opened later shows what the recording screen showed, a
+// change of listening address in the middle included, whatever the address
+// is now.
+TEST(HistoryModeOpenTest, AnOpenedRecordingShowsWhatTheRecordingScreenShowed) {
+  const std::vector<GeneratedDatagram> session = MixedSession();
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("session.txt"));
+  ScreenDataSnapshot recorded;
+  {
+    CommentatorFixture fixture;
+    fixture.App().Address().SetText("127.0.0.1");
+    QString error;
+    ASSERT_TRUE(fixture.App().StartRecording(path, error)) << error.toStdString();
+    for (std::size_t i = 0; i < session.size(); ++i) {
+      if (i == session.size() / 3) {
+        fixture.App().Address().SetText("10.0.0.4");
+      } else if (i == 2 * session.size() / 3) {
+        fixture.App().Address().SetText("255.255.255.255");
+      }
+      fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+    }
+    fixture.App().StopRecording();
+    recorded = ScreenDataSnapshot::Take(fixture.Data());
+  }
+
+  CommentatorFixture fixture;
+  fixture.App().Address().SetText("10.0.0.9");
+  const ScreenDataSnapshot live = ScreenDataSnapshot::Take(fixture.Data());
+  QString error;
+  ASSERT_TRUE(fixture.App().History().OpenSession(path, error)) << error.toStdString();
+  EXPECT_EQ(fixture.App().History().Browsed().End(), session.size());
+  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == recorded);
+  fixture.App().History().Leave();
+  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == live);
+
+  EXPECT_FALSE(fixture.App().History().OpenSession(dir.filePath(QStringLiteral("none")), error));
+  EXPECT_FALSE(fixture.App().History().Active());
 }
