@@ -229,6 +229,39 @@ TEST(RaceFeedLoopback, ChosenSourceAddressIsTheSender) {
   EXPECT_EQ(got->from, "127.0.0.2");
 }
 
+// A session's records go from their recorded senders where those are this
+// machine's; the rest from its own address, and it says how many.
+TEST(RaceFeedLoopback, ASessionReplaysFromItsRecordedSenders) {
+  LoopbackReceiver receiver;
+  const std::vector<std::string> senders = {"127.0.0.7", "127.0.0.8", "203.0.113.5", "127.0.0.7"};
+  std::string file(session::kSessionHeader);
+  file += "\n#address\t127.0.0.7\n";
+  for (const std::string& sender : senders) {
+    file += session::FormatSessionLine({0, receiver.Port(), sender, "{heartbeat}+" + sender});
+  }
+  TempFile session(file);
+  const Outcome outcome = RunMain({"replay", session.Path()});
+  ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+  EXPECT_NE(outcome.err.find("1 records go from this machine's own address"), std::string::npos)
+      << outcome.err;
+  for (const std::string& sender : senders) {
+    const auto got = receiver.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->text, "{heartbeat}+" + sender);
+    EXPECT_EQ(got->from, sender == "203.0.113.5" ? "127.0.0.1" : sender);
+  }
+
+  // --source still chooses one sender for all, and nothing is said.
+  const Outcome chosen = RunMain({"replay", session.Path(), "--source", "127.0.0.2"});
+  ASSERT_EQ(chosen.status, kExitOk) << chosen.err;
+  EXPECT_EQ(chosen.err, "");
+  for (std::size_t i = 0; i < senders.size(); ++i) {
+    const auto got = receiver.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->from, "127.0.0.2");
+  }
+}
+
 TEST(RaceFeedLoopback, FloodSendsExactlyTheCountOfOneFamily) {
   LoopbackReceiver receiver;
   const Outcome outcome = RunMain({"flood", "--rate", "2000", "--count", "30", "--family", "sprint",

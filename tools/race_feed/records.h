@@ -25,7 +25,8 @@ std::optional<Family> FamilyNamed(std::string_view name);
 struct TimedRecord {
   std::int64_t delay_ms = 0;
   std::string record;
-  int port = 0;  // 0: the --port
+  int port = 0;          // 0: the --port
+  std::string sender{};  // a session file's recorded sender; empty: none
 };
 
 // Why `record` cannot be sent, or an empty string when it can. The empty

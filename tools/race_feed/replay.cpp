@@ -76,7 +76,7 @@ ReplayLine ParseSessionFileLine(std::string_view line) {
     return Error(std::move(problem));
   }
   result.kind = ReplayLine::Kind::kRecord;
-  result.entry = {entry.delay_ms, std::move(entry.bytes), entry.port};
+  result.entry = {entry.delay_ms, std::move(entry.bytes), entry.port, std::move(entry.sender)};
   return result;
 }
 

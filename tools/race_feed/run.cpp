@@ -40,21 +40,24 @@ void WaitUntil(Clock::time_point due, Progress& progress, std::int64_t sent) {
   }
 }
 
+using Senders = std::map<std::pair<int, std::string>, std::unique_ptr<Sender>>;
+
 // Sends `records` on their delays, `speed` times faster; each record to its
-// own port when it names one.
-int Play(const std::vector<TimedRecord>& records, double speed,
-         std::map<int, std::unique_ptr<Sender>>& senders, int default_port, Progress& progress,
-         std::ostream& err) {
+// own port when it names one, from `from[i]` (empty: this machine's choice).
+int Play(const std::vector<TimedRecord>& records, const std::vector<std::string>& from,
+         double speed, Senders& senders, int default_port, Progress& progress, std::ostream& err) {
   const Clock::time_point start = Clock::now();
   double due_ms = 0;
   std::int64_t sent = 0;
-  for (const TimedRecord& entry : records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const TimedRecord& entry = records[i];
     due_ms = std::min(due_ms + static_cast<double>(entry.delay_ms) / speed, kLongestDueMs);
     WaitUntil(start + std::chrono::duration_cast<Clock::duration>(
                           std::chrono::duration<double, std::milli>(due_ms)),
               progress, sent);
     std::string error;
-    if (!senders.at(entry.port != 0 ? entry.port : default_port)->Send(entry.record, error)) {
+    if (!senders.at({entry.port != 0 ? entry.port : default_port, from[i]})
+             ->Send(entry.record, error)) {
       progress.Finish(sent);
       return Fail(err, error, kExitRuntime);
     }
@@ -120,29 +123,58 @@ int Run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
     records = DemoSession();
   }
 
-  // One socket for each port the records go to.
-  std::map<int, std::unique_ptr<Sender>> senders;
-  senders[options.port];
-  for (const TimedRecord& entry : records) {
-    if (entry.port != 0) {
-      senders[entry.port];
+  // A session file's records go from their recorded sender where this
+  // machine can send from it, so the screen's listening address turns away
+  // what it turned away then; --source chooses one for all.
+  std::vector<std::string> from(records.size(), options.source);
+  std::uint64_t not_from_sender = 0;
+  if (options.source.empty()) {
+    const std::vector<std::string> own = OwnIPv4Addresses();
+    std::map<std::string, bool> usable;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      const std::string& sender = records[i].sender;
+      if (sender.empty()) {
+        continue;
+      }
+      auto [known, added] = usable.try_emplace(sender, false);
+      if (added) {
+        std::string error;
+        known->second = CanSendFrom(sender, options.host, own) &&
+                        Sender::Open({options.host, options.port, false, sender}, error) != nullptr;
+      }
+      if (known->second) {
+        from[i] = sender;
+      } else {
+        ++not_from_sender;
+      }
     }
   }
-  for (auto& [port, sender] : senders) {
+  // One socket for each port and source the records go with.
+  Senders senders;
+  senders[{options.port, options.source}];
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    senders[{records[i].port != 0 ? records[i].port : options.port, from[i]}];
+  }
+  for (auto& [to, sender] : senders) {
     std::string error;
-    sender = Sender::Open({options.host, port, options.broadcast, options.source}, error);
+    sender = Sender::Open({options.host, to.first, options.broadcast, to.second}, error);
     if (!sender) {
       return Fail(err, error, kExitRuntime);
     }
+  }
+  if (not_from_sender > 0) {
+    err << "race-feed: " << not_from_sender
+        << " records go from this machine's own address: their recorded sender is not one it "
+           "can send from\n";
   }
   const std::int64_t total = options.command == Command::kFlood
                                  ? options.count
                                  : static_cast<std::int64_t>(records.size());
   Progress progress(err, total, terminal && !options.quiet);
   if (options.command == Command::kFlood) {
-    return Flood(options, *senders.at(options.port), progress, err);
+    return Flood(options, *senders.at({options.port, options.source}), progress, err);
   }
-  return Play(records, options.speed, senders, options.port, progress, err);
+  return Play(records, from, options.speed, senders, options.port, progress, err);
 }
 
 int Main(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

@@ -1,6 +1,7 @@
 #include "tools/race_feed/sender.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -48,6 +49,45 @@ std::optional<in_addr> ResolveIPv4(const std::string& host, std::string& error) 
   address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   freeaddrinfo(found);
   return address;
+}
+
+std::vector<std::string> OwnIPv4Addresses() {
+  std::vector<std::string> own;
+  ifaddrs* interfaces = nullptr;
+  if (getifaddrs(&interfaces) != 0) {
+    return own;
+  }
+  for (const ifaddrs* i = interfaces; i != nullptr; i = i->ifa_next) {
+    if (i->ifa_addr != nullptr && i->ifa_addr->sa_family == AF_INET) {
+      char dotted[INET_ADDRSTRLEN] = {};
+      inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, dotted,
+                sizeof dotted);
+      own.emplace_back(dotted);
+    }
+  }
+  freeifaddrs(interfaces);
+  return own;
+}
+
+namespace {
+
+bool IsLoopback(const std::string& dotted) {
+  in_addr address{};
+  return inet_pton(AF_INET, dotted.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+}  // namespace
+
+bool CanSendFrom(const std::string& sender, const std::string& host,
+                 const std::vector<std::string>& own) {
+  in_addr address{};
+  if (inet_pton(AF_INET, sender.c_str(), &address) != 1) {
+    return false;
+  }
+  if (IsLoopback(sender)) {
+    return IsLoopback(host);
+  }
+  return std::find(own.begin(), own.end(), sender) != own.end();
 }
 
 std::unique_ptr<Sender> Sender::Open(const Destination& destination, std::string& error) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace race_feed {
 
@@ -14,6 +15,15 @@ namespace race_feed {
 // digits and dots is read as an address and never looked up, so a mistyped
 // address fails here and goes nowhere.
 std::optional<in_addr> ResolveIPv4(const std::string& host, std::string& error);
+
+// The IPv4 addresses of this machine's interfaces, dotted.
+std::vector<std::string> OwnIPv4Addresses();
+
+// Whether a datagram can go from `sender`: an address in 127.0.0.0/8 (which
+// the loopback interface has whole; only towards a loopback `host`) or one
+// of `own`.
+bool CanSendFrom(const std::string& sender, const std::string& host,
+                 const std::vector<std::string>& own);
 
 struct Destination {
   std::string host = "127.0.0.1";
