@@ -48,6 +48,13 @@ void HistoryFrame::Place() {
   label_->move((width() - label_->width()) / 2, kBorder);
 }
 
+void HistoryFrame::hideEvent(QHideEvent* event) {
+  // A screen reader reads a hidden label too: nothing to say once live.
+  label_->clear();
+  label_->setAccessibleName(QString());
+  QWidget::hideEvent(event);
+}
+
 bool HistoryFrame::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parentWidget() && event->type() == QEvent::Resize) {
     Place();

@@ -685,6 +685,55 @@ class DemoSession(unittest.TestCase):
         self.assertEqual(screen.end(), 0)
 
 
+
+def history_label(title):
+    """The shown moment an event screen says it shows, or None when live."""
+    return next((text for text in Accessible.label_texts(title) if text.startswith("HISTORY")),
+                None)
+
+
+class History(unittest.TestCase):
+    """Earlier moments on the screens, by keyboard, while records keep coming."""
+
+    def test_back_one_heat_and_live_again(self):
+        screen = CommentatorScreen()
+        self.addCleanup(screen.cleanup)
+        send("{scratch}+{clr}+")
+        send("{scratch}+{title}HEAT ONE{time}{spd}")
+        send("{scratch}+{list}0{rank}1{bib}5{name}ALPHA Ann{nat}NOR{status}{laps}0")
+        send("{scratch}+{title}HEAT TWO{time}{spd}")
+        send("{scratch}+{list}0{rank}1{bib}8{name}BETA Bo{nat}SWE{status}{laps}0")
+        competitor = lambda: Accessible.table(SCRATCH, "Competitors")[1][2]
+        title = lambda: Accessible.table(SCRATCH, "Heat information")[0][1]
+        wait_for(lambda: competitor() == "BETA Bo")
+
+        X.run("xdotool", "windowfocus", "--sync", str(X.window(MAIN)))
+        X.run("xdotool", "key", "ctrl+h")
+        wait_for(lambda: history_label(SCRATCH))
+        # Back to where this heat began, then to the one before, then one
+        # record on: its first competitor.
+        X.run("xdotool", "key", "ctrl+Left")
+        wait_for(lambda: title() == "HEAT TWO" and competitor() == "")
+        X.run("xdotool", "key", "ctrl+Left")
+        wait_for(lambda: title() == "HEAT ONE" and competitor() == "")
+        X.run("xdotool", "key", "Right")
+        wait_for(lambda: competitor() == "ALPHA Ann")
+        screenshot("history")
+
+        # Live records meanwhile: logged, not shown.
+        send("{scratch}+{title}HEAT THREE{time}{spd}")
+        send("{scratch}+{list}0{rank}1{bib}9{name}GAMMA Gus{nat}DEN{status}{laps}0")
+        wait_for(lambda: "127.0.0.1>{scratch}+{title}HEAT THREE{time}{spd}" in screen.log())
+        wait_for(lambda: screen.log()[-1].endswith("{name}GAMMA Gus{nat}DEN{status}{laps}0"))
+        self.assertEqual(title(), "HEAT ONE")
+        self.assertEqual(competitor(), "ALPHA Ann")
+
+        X.run("xdotool", "key", "Escape")
+        wait_for(lambda: title() == "HEAT THREE" and competitor() == "GAMMA Gus")
+        wait_for(lambda: history_label(SCRATCH) is None)
+        self.assertEqual(screen.end(), 0)
+
+
 if __name__ == "__main__":
     # Test names after the arguments pick tests, e.g. FeedNoticeOnScreens.
     unittest.main(argv=[sys.argv[0], "-v", *sys.argv[5:]])
