@@ -128,6 +128,60 @@ TEST_F(BrokerLinkTest, RecordsFromTheBrokerTakeTheDatagramPath) {
   EXPECT_EQ(remote.Data().scratch.heat.Cell(1, 0), "Heat 2");
 }
 
+// With a delay the remote screen takes each record that long after the
+// venue did, in order; a shorter delay lets what is held through at once.
+TEST_F(BrokerLinkTest, ASubscriberRunsItsDelayBehindTheVenue) {
+  relay::Relay venue(OptionsFor(broker_), relay::Role::kPublish);
+  ASSERT_TRUE(venue.Start());
+  CommentatorFixture remote;
+  relay::BrokerOptions delayed = OptionsFor(broker_);
+  delayed.delay_s = 1;
+  BrokerLink link(delayed, relay::Role::kSubscribe, remote.App().Listener());
+  ASSERT_TRUE(
+      WaitPumping({&venue}, [&] { return Connected(venue.Status()) && Connected(link.State()); }));
+  const std::uint64_t warm = remote.Main().TrafficLinesAdded();
+  venue.Publish(0, kVenue, kWarmUp, relay::NowMicroseconds());
+  ASSERT_TRUE(WaitPumping(
+      {&venue}, [&] { return remote.Main().TrafficLinesAdded() == warm + 1; }, 5000));
+
+  // Sent 100 ms apart; taken in a second after each was sent.
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<qint64> sent_ms;
+  const std::uint64_t before = remote.Main().TrafficLinesAdded();
+  for (int i = 0; i < 5; ++i) {
+    sent_ms.push_back(clock.elapsed());
+    venue.Publish(0, kVenue, "{tt}+{standings}" + std::to_string(i) + "{name}R" + std::to_string(i),
+                  relay::NowMicroseconds());
+    WaitPumping({&venue}, [&] { return clock.elapsed() >= sent_ms.back() + 100; });
+  }
+  std::vector<qint64> taken_ms;
+  ASSERT_TRUE(WaitPumping({&venue}, [&] {
+    while (remote.Main().TrafficLinesAdded() > before + taken_ms.size()) {
+      taken_ms.push_back(clock.elapsed());
+    }
+    return taken_ms.size() == 5;
+  }));
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_GE(taken_ms[i] - sent_ms[i], 1000) << i;
+    EXPECT_LE(taken_ms[i] - sent_ms[i], 1300) << i;
+    EXPECT_EQ(remote.Data().time_trial.standings.Cell(1, i + 1), "R" + std::to_string(i));
+  }
+
+  // Five held when the delay drops to none: all at once, in order.
+  link.SetDelay(std::chrono::seconds(3));
+  const std::uint64_t held_from = remote.Main().TrafficLinesAdded();
+  for (int i = 0; i < 5; ++i) {
+    venue.Publish(0, kVenue, "{qdtype}+{data}LINE " + std::to_string(i), relay::NowMicroseconds());
+  }
+  ASSERT_TRUE(WaitPumping({&venue}, [&] { return link.State().relayed >= 11; }));
+  PumpFor({&venue}, 300ms);
+  EXPECT_EQ(remote.Main().TrafficLinesAdded(), held_from) << "held for the delay";
+  link.SetDelay(0s);
+  EXPECT_EQ(remote.Main().TrafficLinesAdded(), held_from + 5);
+  EXPECT_EQ(remote.Log().back(), "10.0.0.5>{qdtype}+{data}LINE 4");
+}
+
 TEST_F(BrokerLinkTest, ALateJoiningScreenShowsTheVenueScreens) {
   const std::vector<std::string> records = DemoRecords();
   relay::Relay venue(OptionsFor(broker_), relay::Role::kPublish);
