@@ -40,7 +40,7 @@ void HistoryFrame::Show(const QString& time_text) {
 }
 
 QString HistoryFrame::Text() const {
-  return isVisible() ? label_->text() : QString();
+  return isHidden() ? QString() : label_->text();
 }
 
 void HistoryFrame::Place() {

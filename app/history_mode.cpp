@@ -43,7 +43,13 @@ HistoryMode::HistoryMode(CommentatorApp& app, SessionHistory::Limits limits)
     : app_(app),
       history_(limits),
       bar_(new HistoryBar(&app.Main())),
-      held_(held_data_, {&unseen_, &unseen_, &unseen_, &unseen_, &unseen_}, app.Main()),
+      unseen_{{raised_meanwhile_, 0},
+              {raised_meanwhile_, 1},
+              {raised_meanwhile_, 2},
+              {raised_meanwhile_, 3},
+              {raised_meanwhile_, 4}},
+      held_(held_data_, {&unseen_[0], &unseen_[1], &unseen_[2], &unseen_[3], &unseen_[4]},
+            app.Main()),
       quiet_log_(app.Main()),
       catch_up_(app.Data(), WindowsOf(app), quiet_log_) {
   app_.Listener().AddObserver(this);
@@ -143,6 +149,7 @@ void HistoryMode::Enter() {
   MakeFrames();
   live_on_entry_ = ScreenDataSnapshot::Take(app_.Data());
   entered_at_ = history_.End();
+  raised_meanwhile_.clear();
   app_.Listener().HoldDispatch(&held_);
   active_ = true;
   action_->setChecked(true);
@@ -156,7 +163,8 @@ void HistoryMode::Leave() {
     return;
   }
   app_.Listener().HoldDispatch(nullptr);
-  if (entered_at_ >= history_.Begin()) {
+  const std::uint64_t meanwhile = history_.End() - entered_at_;
+  if (entered_at_ >= history_.Begin() && meanwhile <= catch_up_limit_) {
     live_on_entry_.RestoreInto(app_.Data());
     for (std::uint64_t index = entered_at_; index < history_.End(); ++index) {
       const KeptDatagram datagram = history_.At(index);
@@ -166,8 +174,13 @@ void HistoryMode::Leave() {
       }
     }
   } else {
-    // So much came meanwhile that the moment of entering is gone: the
-    // history's own screens are the same rules on the same records.
+    // Windows first: a screen coming into view empties itself.
+    const ScreenWindows windows = WindowsOf(app_);
+    ScreenWindow* const in_order[] = {windows.scratch, windows.quick_text, windows.sprint,
+                                      windows.points_race, windows.time_trial};
+    for (const int screen : raised_meanwhile_) {
+      in_order[screen]->ShowAndRaise();
+    }
     history_.ScreensNow().cells.RestoreInto(app_.Data());
   }
   live_on_entry_ = {};

@@ -41,6 +41,11 @@ class HistoryMode : public QObject, public DatagramObserver {
   void Enter();
   // Back to the live screens.
   void Leave();
+  // Up to this many records that came meanwhile are taken one by one on
+  // "Live"; beyond, the screens take the history's own (the same rules on
+  // the same records) at once and the windows come forward as those
+  // records would have brought them.
+  void SetCatchUpLimit(std::uint64_t records) { catch_up_limit_ = records; }
   // Shows a recorded session instead of this one's, at its end, until
   // "Live"; false, with `error` saying why, when it cannot be read.
   bool OpenSession(const QString& path, QString& error);
@@ -65,10 +70,20 @@ class HistoryMode : public QObject, public DatagramObserver {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Notes which screens the records meanwhile would have brought forward,
+  // the last one last.
   class Unseen : public ScreenWindow {
    public:
-    void ShowAndRaise() override {}
+    Unseen(std::vector<int>& raised, int screen) : raised_(raised), screen_(screen) {}
+    void ShowAndRaise() override {
+      std::erase(raised_, screen_);
+      raised_.push_back(screen_);
+    }
     void DrawPending() override {}
+
+   private:
+    std::vector<int>& raised_;
+    int screen_;
   };
   class QuietLog : public TrafficLog {
    public:
@@ -93,6 +108,7 @@ class HistoryMode : public QObject, public DatagramObserver {
   std::vector<HistoryFrame*> frames_;
   QAction* action_;
   bool active_ = false;
+  std::uint64_t catch_up_limit_ = 2000;
   std::uint64_t shown_ = 0;
   std::uint64_t entered_at_ = 0;
   ScreenDataSnapshot live_on_entry_;
@@ -100,7 +116,8 @@ class HistoryMode : public QObject, public DatagramObserver {
   // Records that come while history shows: the traffic log still hears of
   // them (a heartbeat's line), the screens do not.
   ScreenData held_data_;
-  Unseen unseen_;
+  std::vector<int> raised_meanwhile_;
+  Unseen unseen_[5];
   RecordDispatcher held_;
   // The screens taking the records that came meanwhile, on "Live"; each was
   // logged as it came.

@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   const double live_ms = Ms(Clock::now() - live_start);
 
+  std::printf("begin=%llu end=%llu\n", static_cast<unsigned long long>(history.History().Begin()),
+              static_cast<unsigned long long>(history.History().End()));
   std::printf("before=%ld kept=%llu\n", before,
               static_cast<unsigned long long>(history.History().End() - history.History().Begin()));
   std::printf("enter_ms=%.2f\n", enter_ms);

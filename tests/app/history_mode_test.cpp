@@ -91,55 +91,70 @@ TEST_F(HistoryModeTest, KeepsTheScreensAsTheyWereShown) {
 // the log and the windows end as in a run that never opened it.
 TEST(HistoryModeLiveTest, LiveIsAsIfHistoryWasNeverOpened) {
   const std::vector<GeneratedDatagram> session = MixedSession();
-  const std::size_t half = session.size() / 2;
+  // Opened before the last screen first came into view, so it does so
+  // meanwhile.
+  std::size_t half = 0;
   Outcome never_opened;
   {
     CommentatorFixture fixture;
     fixture.App().Address().SetText("127.0.0.1");
-    for (const GeneratedDatagram& d : session) {
-      fixture.App().Listener().Take(d.receiver, d.sender, d.bytes);
+    for (std::size_t i = 0; i < session.size(); ++i) {
+      const std::vector<bool> visible = OutcomeOf(fixture).visible;
+      if (half == 0 && std::count(visible.begin(), visible.end(), true) == 4) {
+        half = i;
+      }
+      fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
     }
     never_opened = OutcomeOf(fixture);
   }
+  ASSERT_GT(half, 0u);
 
-  CommentatorFixture fixture;
-  fixture.App().Address().SetText("127.0.0.1");
-  HistoryMode& history = fixture.App().History();
-  for (std::size_t i = 0; i < half; ++i) {
-    fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+  // One by one through the screens' own rules, and the history's screens
+  // taken at once.
+  for (const std::uint64_t catch_up_limit : {std::uint64_t{100'000}, std::uint64_t{0}}) {
+    SCOPED_TRACE(catch_up_limit);
+    CommentatorFixture fixture;
+    fixture.App().Address().SetText("127.0.0.1");
+    HistoryMode& history = fixture.App().History();
+    history.SetCatchUpLimit(catch_up_limit);
+    for (std::size_t i = 0; i < half; ++i) {
+      fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+    }
+    const ScreenDataSnapshot at_half = ScreenDataSnapshot::Take(fixture.Data());
+    history.Enter();  // the keys are the end-to-end test's
+    ASSERT_TRUE(history.Active());
+    EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == at_half)
+        << "opens on the latest moment";
+    EXPECT_TRUE(history.Bar().isVisible());
+
+    history.StepHeat(-1);
+    const std::uint64_t heat = history.ShownMoment();
+    EXPECT_LT(heat, half);
+    EXPECT_EQ(heat, history.History().HeatBefore(half));
+    history.Step(-1);
+    EXPECT_EQ(history.ShownMoment(), heat - 1);
+    const ScreenDataSnapshot shown = ScreenDataSnapshot::Take(fixture.Data());
+    EXPECT_TRUE(shown == history.History().ScreensAt(heat - 1).cells);
+    EXPECT_FALSE(shown == at_half);
+    for (HistoryFrame* frame : history.Frames()) {
+      EXPECT_TRUE(frame->Text().startsWith(QStringLiteral("HISTORY")))
+          << frame->Text().toStdString();
+    }
+
+    for (std::size_t i = half; i < session.size(); ++i) {
+      fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
+    }
+    EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == shown) << "live records change nothing";
+    history.Leave();
+    EXPECT_FALSE(history.Active());
+    EXPECT_FALSE(history.Bar().isVisible());
+
+    const Outcome after = OutcomeOf(fixture);
+    EXPECT_TRUE(after.screens == never_opened.screens);
+    EXPECT_EQ(after.log, never_opened.log);
+    EXPECT_EQ(after.log_lines, never_opened.log_lines);
+    EXPECT_EQ(after.visible, never_opened.visible);
   }
-  const ScreenDataSnapshot at_half = ScreenDataSnapshot::Take(fixture.Data());
-  history.Enter();  // the keys are the end-to-end test's
-  ASSERT_TRUE(history.Active());
-  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == at_half) << "opens on the latest moment";
-  EXPECT_TRUE(history.Bar().isVisible());
-
-  history.StepHeat(-1);
-  const std::uint64_t heat = history.ShownMoment();
-  EXPECT_LT(heat, half);
-  EXPECT_EQ(heat, history.History().HeatBefore(half));
-  history.Step(-1);
-  EXPECT_EQ(history.ShownMoment(), heat - 1);
-  const ScreenDataSnapshot shown = ScreenDataSnapshot::Take(fixture.Data());
-  EXPECT_TRUE(shown == history.History().ScreensAt(heat - 1).cells);
-  EXPECT_FALSE(shown == at_half);
-  for (HistoryFrame* frame : history.Frames()) {
-    EXPECT_TRUE(frame->Text().startsWith(QStringLiteral("HISTORY"))) << frame->Text().toStdString();
-  }
-
-  for (std::size_t i = half; i < session.size(); ++i) {
-    fixture.App().Listener().Take(session[i].receiver, session[i].sender, session[i].bytes);
-  }
-  EXPECT_TRUE(ScreenDataSnapshot::Take(fixture.Data()) == shown) << "live records change nothing";
-  history.Leave();
-  EXPECT_FALSE(history.Active());
-  EXPECT_FALSE(history.Bar().isVisible());
-
-  const Outcome after = OutcomeOf(fixture);
-  EXPECT_TRUE(after.screens == never_opened.screens);
-  EXPECT_EQ(after.log, never_opened.log);
-  EXPECT_EQ(after.log_lines, never_opened.log_lines);
-  EXPECT_EQ(after.visible, never_opened.visible);
 }
 
 // The sprint chosen while history shows is the commentator's and stays.
