@@ -57,6 +57,11 @@ TEST(CommandLine, EachOptionAndItsValue) {
   // A value is taken whole, whatever it looks like, byte for byte.
   EXPECT_EQ(*ParseCommandLine({"--screen", "-h"}, error)->screen, "-h");
   EXPECT_EQ(*ParseCommandLine({"--record=\xe9t\xe9=1.txt"}, error)->record, "\xe9t\xe9=1.txt");
+
+  EXPECT_EQ(ParseCommandLine({"--subscribe", "mqtt://a", "--delay", "600"}, error)->broker.delay_s,
+            600);
+  EXPECT_EQ(*ParseCommandLine({"--open-session", "evening.txt"}, error)->open_session,
+            "evening.txt");
 }
 
 struct BadCase {
@@ -112,6 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "\x9b"
                  "2J"},
                 "--scale takes a number from 0.5 to 4, not '\\x9b2J'"},
+        BadCase{{"--delay", "5"}, "--delay goes with --subscribe"},
+        BadCase{{"--publish", "mqtt://a", "--delay", "5"}, "--delay goes with --subscribe"},
+        BadCase{{"--subscribe", "mqtt://a", "--delay", "601"},
+                "bad value for --delay: \"601\" (whole seconds, 0 to 600)"},
+        BadCase{{"--subscribe", "mqtt://a", "--delay", "1.5"},
+                "bad value for --delay: \"1.5\" (whole seconds, 0 to 600)"},
+        BadCase{{"--open-session", ""}, "--open-session takes a file name"},
         BadCase{{"--publish", "mqtt://a", "--subscribe", "mqtt://a"},
                 "--publish and --subscribe cannot be used together"},
         BadCase{{"--publish", "tcp://a"},
