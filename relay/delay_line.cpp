@@ -11,6 +11,9 @@ void DelayLine::SetDelay(std::chrono::milliseconds delay) {
 }
 
 void DelayLine::Push(RecordMessage message, Clock::time_point now) {
+  // A time from the network is bounded so the sums below cannot overflow
+  // (2^60 µs is 36,000 years).
+  message.received_us = std::clamp<std::int64_t>(message.received_us, 0, std::int64_t{1} << 60);
   const auto offset =
       std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()) -
       std::chrono::microseconds(message.received_us);
