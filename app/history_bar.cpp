@@ -19,6 +19,8 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, const QString& nam
   button->setToolTip(name);
   // The keys belong to the window; a button taking the focus would eat them.
   button->setFocusPolicy(Qt::NoFocus);
+  // The slider gets the room: the buttons only as wide as their text.
+  button->setMaximumWidth(button->fontMetrics().horizontalAdvance(text) + 24);
   return button;
 }
 
