@@ -12,7 +12,8 @@
 
 class ShadowScreens {
  public:
-  ShadowScreens();
+  // `log` (may be null) takes the traffic log's lines the records write.
+  explicit ShadowScreens(TrafficLog* log = nullptr);
   ShadowScreens(const ShadowScreens&) = delete;
   ShadowScreens& operator=(const ShadowScreens&) = delete;
 
