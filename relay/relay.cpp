@@ -440,6 +440,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
     SendCounted(encoded);
   }
   const WriteReport written = venue_screens_->Take(bytes);
+  view_->LogDatagram(SenderText(sender), bytes.substr(0, strnlen(bytes.data(), bytes.size())));
   view_->Took(written, message.sequence, received_us, Clock::now());
   late_join_.Add(message.sequence, sender, written, std::move(encoded));
   FlushView();

@@ -10,6 +10,13 @@ std::string ViewPublisher::Topic(Screen screen) const {
   return topic_ + "/view/" + std::string(kScreenNames[static_cast<int>(screen)]);
 }
 
+void ViewPublisher::LogDatagram(std::string_view sender, std::string_view record) {
+  std::string line(sender);
+  line += '>';
+  line += record;
+  log_.AddLine(line);
+}
+
 void ViewPublisher::Took(const WriteReport& report, std::uint64_t sequence,
                          std::int64_t received_us, Clock::time_point now) {
   sequence_ = sequence;

@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace view {
 
@@ -37,6 +38,9 @@ class ViewPublisher {
   // The log the record rules write to (ShadowScreens takes it).
   TrafficLog& Log() { return log_; }
 
+  // The main window's line for a datagram the venue took in from `sender`,
+  // after what the rules wrote for it.
+  void LogDatagram(std::string_view sender, std::string_view record);
   // What the record numbered `sequence`, taken in at `received_us`, wrote.
   void Took(const WriteReport& report, std::uint64_t sequence, std::int64_t received_us,
             Clock::time_point now);

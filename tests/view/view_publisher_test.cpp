@@ -29,7 +29,9 @@ struct PublisherFixture {
 
   void Take(const std::string& record) {
     ++sequence;
-    publisher.Took(screens.Take(record), sequence, 1000 + static_cast<std::int64_t>(sequence), now);
+    const WriteReport written = screens.Take(record);
+    publisher.LogDatagram("10.0.0.7", record);
+    publisher.Took(written, sequence, 1000 + static_cast<std::int64_t>(sequence), now);
     Flush();
   }
   void Flush() {
@@ -65,14 +67,22 @@ TEST(ViewPublisher, FirstFlushSendsEveryScreenThenOnlyTheTouchedOnes) {
   f.sent.clear();
   f.now += 1s;
   f.Take("{scratch}+{list}0{name}A");
-  // The status too: the first record makes the feed live.
+  // The log has the datagram's line; the first record makes the feed live.
   EXPECT_EQ(f.Topics(),
-            (std::vector<std::string>{"orvane/feed/view/scratch", "orvane/feed/view/status"}));
+            (std::vector<std::string>{"orvane/feed/view/scratch", "orvane/feed/view/log",
+                                      "orvane/feed/view/status"}));
   EXPECT_EQ(f.sent[0].doc["forward"].toInteger(), 1);
   f.sent.clear();
   f.now += 1s;
   f.Take("{heartbeat}+");
-  EXPECT_EQ(f.Topics(), (std::vector<std::string>{"orvane/feed/view/log"}));
+  ASSERT_EQ(f.Topics(), (std::vector<std::string>{"orvane/feed/view/log"}));
+  // The rules' line for the record, then the datagram's own, as the main
+  // window has them.
+  const QJsonArray lines = f.sent[0].doc["lines"].toArray();
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_EQ(lines[0].toString(), "10.0.0.7>{scratch}+{list}0{name}A");
+  EXPECT_EQ(lines[1].toString(), "Heartbeat received from SERVER!!");
+  EXPECT_EQ(lines[2].toString(), "10.0.0.7>{heartbeat}+");
 }
 
 TEST(ViewPublisher, AtMostTenASecondAndTheLatestStateAfterThePause) {
@@ -94,7 +104,7 @@ TEST(ViewPublisher, AtMostTenASecondAndTheLatestStateAfterThePause) {
   }
   f.now += 100ms;
   f.Flush();
-  ASSERT_EQ(f.sent.back().topic, "orvane/feed/view/scratch");
+  std::erase_if(f.sent, [](const Sent& s) { return s.topic != "orvane/feed/view/scratch"; });
   // Every 100 ms, no more and no fewer.
   EXPECT_EQ(times.size(), 20u);
   for (std::size_t k = 1; k < times.size(); ++k) {
@@ -113,7 +123,7 @@ TEST(ViewPublisher, WithinTheIntervalNothingGoesAndNextDueSaysWhen) {
   f.sent.clear();
   f.now += 1s;
   f.Take("{qdtype}+{data},ONE,");
-  ASSERT_EQ(f.sent.size(), 2u);  // quick text, status
+  ASSERT_EQ(f.sent.size(), 3u);  // quick text, log, status
   f.sent.clear();
   f.now += 30ms;
   f.Take("{qdtype}+{data},TWO,");
@@ -121,7 +131,7 @@ TEST(ViewPublisher, WithinTheIntervalNothingGoesAndNextDueSaysWhen) {
   EXPECT_EQ(f.publisher.NextDue(f.now), f.now + 70ms);
   f.now += 70ms;
   f.Flush();
-  ASSERT_EQ(f.sent.size(), 1u);
+  ASSERT_EQ(f.sent.size(), 2u);  // quick text, log
   EXPECT_EQ(f.sent[0].doc["lines"].toArray().at(0).toString(), "TWO");
 }
 
