@@ -412,6 +412,31 @@ class BrowserView(unittest.TestCase):
                   f"p95 {paints[int(len(paints) * 0.95)]:.1f} ms over {len(paints)}",
                   file=sys.stderr)
 
+    def quick_text_line(self, driver):
+        return driver.execute_script(
+            "const line = document.querySelector('#screen-quick_text li');"
+            "return line ? line.textContent : null")
+
+    def test_5_delay_then_feed_quiet(self):
+        delayed = chromium(self.dir, 1280, 800)
+        self.addCleanup(delayed.quit)
+        delayed.get(self.url + "&delay=3")
+        wait_for(lambda: self.status(delayed).startswith("Feed live, 3 s behind"), timeout=5)
+        subprocess.run([RACE_FEED, "send", "{qdtype}+{data},HELD THREE SECONDS,"], check=True,
+                       timeout=30)
+        sent = time.monotonic()
+        wait_for(lambda: self.quick_text_line(self.page) == "HELD THREE SECONDS", timeout=2)
+        self.assertNotEqual(self.quick_text_line(delayed), "HELD THREE SECONDS")
+        wait_for(lambda: self.quick_text_line(delayed) == "HELD THREE SECONDS", timeout=5,
+                 step=0.05)
+        held = time.monotonic() - sent
+        print(f"delay 3 s: shown after {held:.2f} s", file=sys.stderr)
+        self.assertGreaterEqual(held, 2.5)
+        self.assertLessEqual(held, 3.8)
+        # No record for over 15 s: the corner says the feed is quiet.
+        wait_for(lambda: self.status().startswith("Feed quiet for"), timeout=20, step=0.5)
+        self.assertTrue(self.status(delayed).startswith("Feed quiet for"))
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], "-v", *sys.argv[7:]])
