@@ -3,7 +3,7 @@
 #include <cstring>
 
 ShadowScreens::ShadowScreens(TrafficLog* log)
-    : dispatcher_(data_, {&unseen_, &unseen_, &unseen_, &unseen_, &unseen_},
+    : dispatcher_(data_, {&unseen_, &unseen_, &unseen_, &unseen_, &time_trial_},
                   log != nullptr ? *log : log_) {}
 
 WriteReport ShadowScreens::Take(std::string_view datagram) {

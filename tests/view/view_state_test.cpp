@@ -181,6 +181,19 @@ TEST(Documents, TimeTrialHasBothPanels) {
   EXPECT_FALSE(data.panels[0].time.Text().empty() && data.panels[1].time.Text().empty());
 }
 
+// As on the desktop, where the time trial screen's first showing clears
+// its data: the lap tables have their headings though no record cleared them.
+TEST(Documents, TimeTrialFirstShownHasItsLapHeadings) {
+  ShadowScreens screens;
+  screens.Take("{tt}+{standings}0{rnk}1{name}A. RIDER{score}4:06.905");
+  const QJsonObject doc =
+      Parse(view::ScreenDocument(Screen::kTimeTrial, screens.Data(), {.sequence = 1}));
+  for (const QJsonValue panel : doc["panels"].toArray()) {
+    EXPECT_EQ(Row(panel.toObject()["laps"].toObject(), 0).at(1).toString(), "Net");
+  }
+  EXPECT_EQ(Row(doc["standings"].toObject(), 1).at(1).toString(), "A. RIDER");
+}
+
 TEST(Documents, LogKeepsTheLast30LinesTheRulesWrote) {
   view::ViewLog log;
   ShadowScreens screens(&log);
