@@ -14,10 +14,14 @@ CMAKE_FLAGS ?=
 
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libxkbcommon-dev libgl-dev \
                   libgtest-dev libbenchmark-dev libmosquitto-dev libssl-dev libxcb1-dev
+# The browser view: the QR code of its address, and npm for its MQTT client
+# (Debian's npm only where no npm comes with the installed Node.js).
+BUILD_PACKAGES += libqrencode-dev nodejs $(if $(shell command -v npm),,npm)
 RUN_PACKAGES := fonts-dseg fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-apps imagemagick socat dbus at-spi2-core python3-pyatspi mosquitto openssl \
                  openbox x11-utils xdotool xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
                  iproute2 util-linux
+TEST_PACKAGES += chromium chromium-driver python3-selenium
 PACKAGE_PACKAGES := dpkg-dev lintian desktop-file-utils appstream
 # libFuzzer's runtime is only recommended by clang, so it is named here.
 FUZZ_PACKAGES := clang libclang-rt-dev

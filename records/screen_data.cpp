@@ -56,11 +56,18 @@ PointsRaceData::PointsRaceData() {
   }
 }
 
+std::string PointsRaceData::ShownSprintCell(int sprint, int col, int place) const {
+  if (col == 0) {
+    return std::to_string(place);
+  }
+  return sprint_store.Cell(2 * (place - 1) + col - 1, sprint);
+}
+
 void PointsRaceData::ShowSelectedSprint() {
   for (int place = 1; place <= kSprintPlaces; ++place) {
-    shown_sprint.SetCell(0, place, std::to_string(place));
-    shown_sprint.SetCell(1, place, sprint_store.Cell(2 * (place - 1), chosen_sprint_));
-    shown_sprint.SetCell(2, place, sprint_store.Cell(2 * (place - 1) + 1, chosen_sprint_));
+    for (int col = 0; col < static_cast<int>(kSprintResultColumns.size()); ++col) {
+      shown_sprint.SetCell(col, place, ShownSprintCell(chosen_sprint_, col, place));
+    }
   }
 }
 

@@ -61,6 +61,9 @@ class PointsRaceData {
   // The commentator's choice of sprint; shows it.
   void ChooseSprint(int sprint);
   int ChosenSprint() const { return chosen_sprint_; }
+  // What `shown_sprint` shows at `col`, `place` (1 to kSprintPlaces) when
+  // `sprint` is chosen.
+  std::string ShownSprintCell(int sprint, int col, int place) const;
   // Empties every cell of the three grids, headings included; the chooser
   // keeps its entries and its choice.
   void ClearGrids();

@@ -12,7 +12,8 @@
 
 class ShadowScreens {
  public:
-  ShadowScreens();
+  // `log` (may be null) takes the traffic log's lines the records write.
+  explicit ShadowScreens(TrafficLog* log = nullptr);
   ShadowScreens(const ShadowScreens&) = delete;
   ShadowScreens& operator=(const ShadowScreens&) = delete;
 
@@ -28,6 +29,23 @@ class ShadowScreens {
     void ShowAndRaise() override {}
     void DrawPending() override {}
   };
+  // The time trial's data is empty until its screen is first shown, which
+  // clears it (screen_data.h): the first record that shows it does so here.
+  class TimeTrialUnseen : public ScreenWindow {
+   public:
+    explicit TimeTrialUnseen(TimeTrialData& data) : data_(data) {}
+    void ShowAndRaise() override {
+      if (!shown_) {
+        shown_ = true;
+        data_.ClearAllPanels();
+      }
+    }
+    void DrawPending() override {}
+
+   private:
+    TimeTrialData& data_;
+    bool shown_ = false;
+  };
   class NoLog : public TrafficLog {
    public:
     bool Shown() const override { return true; }
@@ -36,6 +54,7 @@ class ShadowScreens {
 
   ScreenData data_;
   Unseen unseen_;
+  TimeTrialUnseen time_trial_{data_.time_trial};
   NoLog log_;
   RecordDispatcher dispatcher_;
 };

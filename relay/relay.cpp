@@ -226,7 +226,8 @@ Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
         options_.queue_limit,
         [this](const RecordMessage& message) { pending_.push_back(message); });
   } else {
-    venue_screens_ = std::make_unique<ShadowScreens>();
+    view_ = std::make_unique<view::ViewPublisher>(options_.topic);
+    venue_screens_ = std::make_unique<ShadowScreens>(&view_->Log());
   }
 }
 
@@ -393,6 +394,9 @@ int Relay::Tick() {
       now - last_snapshot_ >= kSnapshotEvery) {
     PublishSnapshot();
   }
+  if (view_) {
+    FlushView();
+  }
   if (sequencer_) {
     sequencer_->Tick(now);
     SyncStateSubscription(false);
@@ -404,6 +408,11 @@ int Relay::Tick() {
   if (snapshot_due_ && connection_ == Connection::kConnected) {
     next = std::min(
         next, std::chrono::ceil<std::chrono::milliseconds>(last_snapshot_ + kSnapshotEvery - now));
+  }
+  if (view_ && connection_ == Connection::kConnected) {
+    if (const auto due = view_->NextDue(now)) {
+      next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
+    }
   }
   return static_cast<int>(std::max<std::int64_t>(next.count(), 10));
 }
@@ -430,7 +439,11 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
   } else {
     SendCounted(encoded);
   }
-  late_join_.Add(message.sequence, sender, venue_screens_->Take(bytes), std::move(encoded));
+  const WriteReport written = venue_screens_->Take(bytes);
+  view_->LogDatagram(SenderText(sender), bytes.substr(0, strnlen(bytes.data(), bytes.size())));
+  view_->Took(written, message.sequence, received_us, Clock::now());
+  late_join_.Add(message.sequence, sender, written, std::move(encoded));
+  FlushView();
 }
 
 void Relay::DeliverPending() {
@@ -645,6 +658,8 @@ void Relay::OnConnect(mosquitto*, void* self, int rc, int flags, const mosquitto
   if (relay.role_ == Role::kPublish) {
     // A broker that lost the retained snapshot gets it back at once.
     relay.PublishSnapshot();
+    relay.view_->MarkAllDue();
+    relay.FlushView();
   } else {
     mosquitto_subscribe(relay.client_, nullptr, relay.options_.topic.c_str(), 1);
     const bool session_kept = (flags & 1) != 0;
@@ -708,6 +723,18 @@ void Relay::OnLog(mosquitto*, void* self, int level, const char* text) {
   if (level == MOSQ_LOG_ERR && relay.logged_error_.empty()) {
     relay.logged_error_ = LoggedReason(text);
   }
+}
+
+void Relay::FlushView() {
+  if (setup_ || connection_ != Connection::kConnected) {
+    return;
+  }
+  view_->Flush(venue_screens_->Data(), Clock::now(), NowMicroseconds(),
+               [this](const std::string& topic, const std::string& payload) {
+                 return mosquitto_publish(client_, nullptr, topic.c_str(),
+                                          static_cast<int>(payload.size()), payload.data(), 1,
+                                          true) == MOSQ_ERR_SUCCESS;
+               });
 }
 
 void Relay::PublishSnapshot() {

@@ -32,6 +32,7 @@
 #include "relay/late_join_state.h"
 #include "relay/message.h"
 #include "relay/sequencer.h"
+#include "view/view_publisher.h"
 
 struct mosquitto;
 struct mosquitto_message;
@@ -131,6 +132,8 @@ class Relay {
   const ssl_st* Handshaking() const;
   void PublishSnapshot();
   void SyncStateSubscription(bool force);
+  // Sends the browser view's documents that are due, while connected.
+  void FlushView();
 
   BrokerOptions options_;
   Role role_;
@@ -160,6 +163,8 @@ class Relay {
   std::uint64_t session_ = 0;
   std::uint64_t sequence_ = 0;
   LateJoinState late_join_;
+  // The browser view: each screen's state, from the same record rules.
+  std::unique_ptr<view::ViewPublisher> view_;
   // The record rules on screens no window shows: what each datagram writes,
   // for the late-join state.
   std::unique_ptr<ShadowScreens> venue_screens_;

@@ -65,7 +65,8 @@ TEST(RaceFeedArguments, WrongCommandLinesAreRefusedWithAReason) {
       {{"flood", "--speed", "2"}, "--speed does nothing for flood (only for demo and replay)"},
       {{"publish", "mqtt://h", "--port", "1"}, "--port does nothing for publish"},
       {{"publish", "mqtt://h", "--host", "h"}, "--host does nothing for publish"},
-      {{"demo", "--topic", "t"}, "--topic does nothing for demo (only for publish and subscribe)"},
+      {{"demo", "--topic", "t"},
+       "--topic does nothing for demo (only for publish, subscribe and view-url)"},
       // publish and subscribe.
       {{"publish"}, "missing BROKER for publish"},
       {{"subscribe", "broker.example"}, "bad broker \"broker.example\""},

@@ -4,10 +4,14 @@
 // reaches anyone. The files are used as shipped, with only the port, the
 // paths and the commented anonymous choice put in, and included from a main
 // file like Debian's.
+#include <arpa/inet.h>
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -178,7 +182,10 @@ class BrokerAclTest : public ::testing::Test {
     broker_ = std::make_unique<BrokerProcess>(
         BrokerProcess::Setup{.tls = true, .user = "venue", .password = "venue-pw"});
     const std::string dir = broker_->Dir();
-    for (const char* user : {"studio1", "studio2"}) {
+    web_port_ = FreePort(SOCK_STREAM);
+    ASSERT_EQ(mkdir((dir + "/web").c_str(), 0700), 0);
+    std::ofstream(dir + "/web/index.html") << "<title>the page</title>\n";
+    for (const char* user : {"studio1", "studio2", "viewer"}) {
       ASSERT_EQ(std::system(("mosquitto_passwd -b '" + dir + "/passwords' " + user + " " + user +
                              "-pw >/dev/null 2>&1")
                                 .c_str()),
@@ -187,6 +194,8 @@ class BrokerAclTest : public ::testing::Test {
     std::string config = ReadFile(ORVANE_SOURCE_DIR "/docs/mosquitto-venue.conf");
     const std::vector<std::pair<std::string, std::string>> puts = {
         {"\nlistener 8883\n", "\nlistener " + std::to_string(broker_->Port()) + " 127.0.0.1\n"},
+        {"\nlistener 9001\n", "\nlistener " + std::to_string(web_port_) + " 127.0.0.1\n"},
+        {"\nhttp_dir /usr/share/orvane-commentator/web\n", "\nhttp_dir " + dir + "/web\n"},
         {"/etc/mosquitto/certs/broker.crt", dir + "/server.crt"},
         {"/etc/mosquitto/certs/broker.key", dir + "/server.key"},
         {"\npassword_file /etc/mosquitto/orvane.passwd\n",
@@ -216,7 +225,31 @@ class BrokerAclTest : public ::testing::Test {
   }
 
   std::unique_ptr<BrokerProcess> broker_;
+  int web_port_ = 0;
 };
+
+// An HTTP GET of `path` on the loopback port; the whole answer.
+std::string HttpGet(int port, const std::string& path) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const timeval timeout{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  std::string answer;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+    if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+      char buffer[4096];
+      for (ssize_t got; answer.size() < 65536 && (got = read(fd, buffer, sizeof buffer)) > 0;) {
+        answer.append(buffer, static_cast<std::size_t>(got));
+      }
+    }
+  }
+  close(fd);
+  return answer;
+}
 
 // A forged message: who sends it, how, and where.
 struct Forgery {
@@ -230,7 +263,8 @@ struct Forgery {
 // take with none of the forgeries before it. Under MQTT 5 the broker says
 // why (not authorised); under 3.1.1 it drops the message without a word.
 void ForgeriesNeverReachReaders(const BrokerProcess& broker, Client& venue, Client& reader,
-                                const std::vector<Forgery>& forgeries) {
+                                const std::vector<Forgery>& forgeries,
+                                const std::string& after_topic = kTopic) {
   int count = 0;
   for (const Forgery& forgery : forgeries) {
     const std::string payload = "forged-" + std::to_string(++count);
@@ -245,7 +279,7 @@ void ForgeriesNeverReachReaders(const BrokerProcess& broker, Client& venue, Clie
   }
   // The broker has handled every forgery (each was acknowledged) before
   // the venue publishes.
-  ASSERT_EQ(venue.Publish(kTopic, "after the forgeries"), 0);
+  ASSERT_EQ(venue.Publish(after_topic, "after the forgeries"), 0);
   ASSERT_TRUE(reader.WaitFor("after the forgeries"));
   for (const std::string& message : reader.Received()) {
     EXPECT_EQ(message.find("forged"), std::string::npos) << message;
@@ -290,6 +324,37 @@ TEST_F(BrokerAclTest, OnlyTheVenuePublishesAndReadersOnlyRead) {
   EXPECT_EQ(anonymous.Connected(), CONNACK_REFUSED_NOT_AUTHORIZED);
   Client wrong(*broker_, "venue", "studio1-pw");
   EXPECT_EQ(wrong.Connected(), CONNACK_REFUSED_NOT_AUTHORIZED);
+}
+
+// The browsers' user reads the screens' view and nothing else, and
+// publishes nowhere; the WebSockets listener serves the page beside it.
+TEST_F(BrokerAclTest, TheViewerReadsTheViewOnly) {
+  StartBroker(false);
+  Client venue(*broker_, "venue", "venue-pw");
+  ASSERT_EQ(venue.Connected(), 0);
+  Client viewer(*broker_, "viewer", "viewer-pw");
+  ASSERT_EQ(viewer.Connected(), 0);
+  ASSERT_TRUE(viewer.Subscribe(kReadTopics));
+
+  const std::string topic = kTopic;
+  for (const std::string& where : {topic, topic + "/state", topic + "/notes/1"}) {
+    ASSERT_EQ(venue.Publish(where, "hidden " + where, where.ends_with("/state")), 0) << where;
+  }
+  ASSERT_EQ(venue.Publish(topic + "/view/scratch", "shown", true), 0);
+  ASSERT_TRUE(viewer.WaitFor("shown"));
+  EXPECT_EQ(viewer.Received(), std::vector<std::string>{topic + "/view/scratch shown"});
+
+  ForgeriesNeverReachReaders(*broker_, venue, viewer,
+                             {
+                                 {"viewer", MQTT_PROTOCOL_V311, topic, false},
+                                 {"viewer", MQTT_PROTOCOL_V5, topic, false},
+                                 {"viewer", MQTT_PROTOCOL_V5, topic + "/view/scratch", true},
+                                 {"viewer", MQTT_PROTOCOL_V311, topic + "/view/status", true},
+                             },
+                             topic + "/view/log");
+
+  const std::string page = HttpGet(web_port_, "/index.html");
+  EXPECT_NE(page.find("<title>the page</title>"), std::string::npos) << page;
 }
 
 // The commented choice: anyone may read without a password, and an

@@ -38,6 +38,9 @@ Commands:
                    broker (at the venue)
   subscribe BROKER send each record from the broker to --host on --ports
                    (away from the venue)
+  view-url PAGE    print the address of the screens in a browser and a QR
+                   code of it; PAGE is http://HOST:PORT of the broker's
+                   WebSockets listener (README, "Screens in a browser")
 
 BROKER is mqtt://[USER@]HOST[:PORT] (port 1883) or mqtts://[USER@]HOST[:PORT]
 (TLS, port 8883).
@@ -54,7 +57,11 @@ Options:
   --family F       flood: scratch, tt, pts, sprint, qdtype or mixed (default mixed)
   --ports A,B      publish and subscribe: the venue's first and second port
                    (default 29105,29104)
-  --topic T        publish and subscribe: the broker topic (default orvane/feed)
+  --topic T        publish, subscribe and view-url: the broker topic
+                   (default orvane/feed)
+  --viewer-password P
+                   view-url: the password of the broker's user "viewer",
+                   put in the address (it only reads the screens)
   --cafile FILE    mqtts: the CA certificate that signed the broker's
                    (default: the system's CAs)
   --password-file FILE
@@ -99,7 +106,8 @@ const std::vector<OptionUse>& OptionUses() {
       {"--count", true, {kFlood}},
       {"--family", true, {kFlood}},
       {"--ports", true, {kPublish, kSubscribe}},
-      {"--topic", true, {kPublish, kSubscribe}},
+      {"--topic", true, {kPublish, kSubscribe, kViewUrl}},
+      {"--viewer-password", true, {kViewUrl}},
       {"--cafile", true, {kPublish, kSubscribe}},
       {"--password-file", true, {kPublish, kSubscribe}},
       {"--delay", true, {kSubscribe}},
@@ -133,6 +141,7 @@ constexpr CommandWord kCommandWords[] = {
     {"flood", Command::kFlood, ""},
     {"publish", Command::kPublish, "BROKER"},
     {"subscribe", Command::kSubscribe, "BROKER"},
+    {"view-url", Command::kViewUrl, "PAGE"},
 };
 
 const CommandWord* FindCommand(std::string_view word) {
@@ -229,6 +238,8 @@ std::string SetValue(Options& options, std::string_view name, const std::string&
       return bad + " (scratch, tt, pts, sprint, qdtype or mixed)";
     }
     options.family = *family;
+  } else if (name == "--viewer-password") {
+    options.viewer_password = value;
   } else if (relay::IsBrokerOption(name)) {
     return relay::SetBrokerOption(options.broker, name, value);
   }
@@ -329,6 +340,8 @@ std::string SetCommand(const QStringList& words, Options& options) {
     options.text = positional[1];
   } else if (command->command == Command::kReplay) {
     options.file = positional[1];
+  } else if (command->command == Command::kViewUrl) {
+    options.text = positional[1];
   } else if (command->operand == "BROKER") {
     std::string error;
     if (!relay::ParseBrokerUrl(positional[1], options.broker, error)) {

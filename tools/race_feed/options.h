@@ -15,7 +15,17 @@
 
 namespace race_feed {
 
-enum class Command { kHelp, kVersion, kDemo, kSend, kReplay, kFlood, kPublish, kSubscribe };
+enum class Command {
+  kHelp,
+  kVersion,
+  kDemo,
+  kSend,
+  kReplay,
+  kFlood,
+  kPublish,
+  kSubscribe,
+  kViewUrl,
+};
 
 inline constexpr double kMinSpeed = 0.001;
 inline constexpr double kMaxSpeed = 1e6;
@@ -24,7 +34,7 @@ inline constexpr std::int64_t kMaxCount = 100'000'000;
 
 struct Options {
   Command command = Command::kHelp;
-  std::string text;  // send: the record
+  std::string text;  // send: the record; view-url: the page's address
   std::string file;  // replay: the file, "-" for standard input
   std::string host = "127.0.0.1";
   int port = 29105;
@@ -39,6 +49,7 @@ struct Options {
   // first is the venue's first port, the second its second.
   std::array<int, 2> ports = {29105, 29104};
   relay::BrokerOptions broker;  // publish and subscribe
+  std::string viewer_password;  // view-url: the browsers' password, put in the address
 };
 
 struct ParseResult {

@@ -15,6 +15,7 @@
 #include "tools/race_feed/relay_commands.h"
 #include "tools/race_feed/replay.h"
 #include "tools/race_feed/sender.h"
+#include "tools/race_feed/view_url.h"
 
 namespace race_feed {
 
@@ -104,6 +105,9 @@ int Run(const Options& options, std::istream& in, std::ostream& out, std::ostrea
   }
   if (options.command == Command::kSubscribe) {
     return RunSubscribe(options, err);
+  }
+  if (options.command == Command::kViewUrl) {
+    return RunViewUrl(options, out, err);
   }
 
   // Every record is checked before the first one goes out.
