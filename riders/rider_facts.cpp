@@ -231,8 +231,10 @@ void RiderFacts::TakeRow(const Row& row) {
   fact.heat = row.heat_title;
   // A field the row leaves empty keeps what the heat said before (a time
   // trial's panel has no place; its standings line brings it).
-  for (auto [field, value] : {std::pair{&fact.place, row.place}, {&fact.points, row.points},
-                              {&fact.time, row.time}, {&fact.status, row.status}}) {
+  for (auto [field, value] : {std::pair{&fact.place, row.place},
+                              {&fact.points, row.points},
+                              {&fact.time, row.time},
+                              {&fact.status, row.status}}) {
     if (!Trim(value).empty()) {
       field->assign(Trim(value));
     }

@@ -14,7 +14,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kMaxRiders = 200000;
 
 enum Known { kBib, kName, kTeam, kNation, kUciId, kBorn, kOther };
-constexpr std::array<std::string_view, kOther> kKnownHeadings = {"bib",    "name", "team",
+constexpr std::array<std::string_view, kOther> kKnownHeadings = {"bib",    "name",   "team",
                                                                  "nation", "uci_id", "born"};
 
 // Strict UTF-8: no overlong form, no surrogate, nothing above U+10FFFF.
@@ -178,13 +178,27 @@ std::optional<StartList> StartList::Parse(const QByteArray& bytes, StartListErro
         return Refuse(error, row.line, column, QStringLiteral("bytes that are not UTF-8"));
       }
       switch (known[i]) {
-        case kBib: rider.bib = value; break;
-        case kName: rider.name = value; break;
-        case kTeam: rider.team = value; break;
-        case kNation: rider.nation = value; break;
-        case kUciId: rider.uci_id = value; break;
-        case kBorn: rider.born = value; break;
-        default: rider.other.emplace_back(headings[i], value); break;
+        case kBib:
+          rider.bib = value;
+          break;
+        case kName:
+          rider.name = value;
+          break;
+        case kTeam:
+          rider.team = value;
+          break;
+        case kNation:
+          rider.nation = value;
+          break;
+        case kUciId:
+          rider.uci_id = value;
+          break;
+        case kBorn:
+          rider.born = value;
+          break;
+        default:
+          rider.other.emplace_back(headings[i], value);
+          break;
       }
     }
     const int bib_column =

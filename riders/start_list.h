@@ -8,8 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
 #include <QHash>
+#include <optional>
 #include <utility>
 #include <vector>
 
