@@ -54,7 +54,7 @@ class RiderFacts {
   struct Row {
     std::string_view screen = {};
     std::string heat_id = {};
-    std::string heat_title = {};
+    std::string_view heat_title = {};
     std::string_view rider = {};  // a bib and name cell joined, or a name, or empty
     std::string_view bib = {};    // the row's own bib cell, if it has one
     std::string_view place = {};
