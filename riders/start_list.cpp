@@ -1,5 +1,6 @@
 #include "riders/start_list.h"
 
+#include "riders/bib.h"
 #include "riders/csv_reader.h"
 
 #include <QFile>
@@ -52,18 +53,6 @@ bool IsUtf8(std::string_view text) {
       }
     }
     i += more + 1;
-  }
-  return true;
-}
-
-bool ValidBib(const QString& bib) {
-  if (bib.isEmpty() || bib.size() > StartList::kMaxBibLength) {
-    return false;
-  }
-  for (const QChar c : bib) {
-    if (c.unicode() > 0x7F || !c.isLetterOrNumber()) {
-      return false;
-    }
   }
   return true;
 }
@@ -203,7 +192,7 @@ std::optional<StartList> StartList::Parse(const QByteArray& bytes, StartListErro
     }
     const int bib_column =
         static_cast<int>(std::find(known.begin(), known.end(), kBib) - known.begin()) + 1;
-    if (!ValidBib(rider.bib)) {
+    if (!IsValidBib(rider.bib)) {
       return Refuse(error, row.line, bib_column,
                     rider.bib.isEmpty()
                         ? QStringLiteral("no bib")

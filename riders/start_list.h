@@ -38,7 +38,6 @@ class StartList {
   static constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
   static constexpr int kMaxColumns = 64;
   static constexpr int kMaxFieldBytes = 4096;
-  static constexpr int kMaxBibLength = 8;
 
   // The rows of `bytes`, or nothing with `error` set.
   static std::optional<StartList> Parse(const QByteArray& bytes, StartListError& error);
