@@ -9,6 +9,7 @@
 #include "app/scale_fit.h"
 #include "app/session_recorder.h"
 #include "app/single_instance.h"
+#include "cards/rider_cards.h"
 #include "platform/application.h"
 #include "platform/windows.h"
 #include "screens/points_race_screen.h"
@@ -81,6 +82,26 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
                    });
   QObject::connect(main_window_.get(), &MainWindow::StopRecordingChosen,
                    [this] { StopRecording(); });
+
+  // Rider cards: what each live record wrote, the start list, the notes.
+  rider_cards_ = std::make_unique<RiderCards>(data_, QString::fromLatin1(kNotesFileName));
+  listener_->AddDispatchObserver(rider_cards_.get());
+  for (QWidget* screen : std::initializer_list<QWidget*>{scratch_.get(), sprint_.get(),
+                                                         points_race_.get(), time_trial_.get()}) {
+    rider_cards_->WatchScreen(screen);
+  }
+  feed_view_->AddLine(StatusPart::kStartList, [this] { return rider_cards_->StartListText(); });
+  feed_view_->AddLine(StatusPart::kNotesProblem, [this] { return rider_cards_->NotesText(); });
+  QObject::connect(rider_cards_.get(), &RiderCards::StatusChanged, feed_view_,
+                   &FeedStatusView::Refresh);
+  QObject::connect(main_window_.get(), &MainWindow::StartListChosen, [this](const QString& path) {
+    QString error;
+    if (!rider_cards_->OpenStartList(path, error)) {
+      ReportError(error);
+    }
+  });
+  QObject::connect(main_window_.get(), &MainWindow::RiderCardAsked,
+                   [this] { rider_cards_->ShowRiderBox(); });
 }
 
 bool CommentatorApp::StartRecording(const QString& path, QString& error) {
@@ -118,6 +139,8 @@ CommentatorApp::~CommentatorApp() {
   feed_notices_->SetBroker(nullptr);
   broker_.reset();
   recorder_.reset();
+  listener_->RemoveDispatchObserver(rider_cards_.get());
+  rider_cards_.reset();
   listener_->RemoveObserver(feed_status_.get());
   listener_->RemoveObserver(feed_notices_.get());
   feed_notices_.reset();
@@ -272,6 +295,16 @@ int RunScreen(const CommandLine& options, const QString& scale_note) {
   CommentatorApp commentator(ports);
   if (!scale_note.isEmpty()) {
     commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
+  }
+  if (options.notes) {
+    commentator.Riders().UseNotesFile(QString::fromLocal8Bit(options.notes->c_str()));
+  }
+  if (options.start_list) {
+    QString error;
+    if (!commentator.Riders().OpenStartList(QString::fromLocal8Bit(options.start_list->c_str()),
+                                            error)) {
+      return Complain(QStringLiteral("--start-list: ") + error, 2);
+    }
   }
   if (options.record) {
     QString error;

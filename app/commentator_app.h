@@ -20,6 +20,7 @@ class IpSettingsDialog;
 class MainWindow;
 class PointsRaceScreen;
 class QuickTextWindow;
+class RiderCards;
 class ScratchScreen;
 class SessionRecorder;
 class SprintScreen;
@@ -53,6 +54,7 @@ class CommentatorApp {
   FeedStatusView& FeedView() { return *feed_view_; }
   FeedNotices& Notices() { return *feed_notices_; }
   SessionRecorder* Recorder() { return recorder_.get(); }
+  RiderCards& Riders() { return *rider_cards_; }
 
   // A session recording into `path`, which must not exist yet; false, with
   // `error` saying why, when it cannot start.
@@ -79,6 +81,7 @@ class CommentatorApp {
   std::unique_ptr<FeedNotices> feed_notices_;
   std::unique_ptr<SessionRecorder> recorder_;
   std::unique_ptr<BrokerLink> broker_;
+  std::unique_ptr<RiderCards> rider_cards_;
 };
 
 int RunCommentator(int argc, char** argv);

@@ -70,6 +70,10 @@ void RaceDataListener::RemoveObserver(DatagramObserver* observer) {
   std::erase(observers_, observer);
 }
 
+void RaceDataListener::RemoveDispatchObserver(DispatchObserver* observer) {
+  std::erase(dispatch_observers_, observer);
+}
+
 void RaceDataListener::RunReceiveCycle(int receiver) {
   QElapsedTimer draining;
   draining.start();
@@ -94,7 +98,10 @@ void RaceDataListener::Take(int receiver, const std::string& sender, std::string
   const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
   const bool accepted = address_.Accepts(sender);
   if (accepted) {
-    dispatcher_.DispatchRecord(text);
+    const WriteReport written = dispatcher_.DispatchRecord(text);
+    for (DispatchObserver* observer : dispatch_observers_) {
+      observer->RecordDispatched(written);
+    }
     log_.AddLine(sender + ">" + text);
   } else {
     log_.AddLine(std::string(kIgnoredPrefix) + sender);

@@ -29,6 +29,7 @@ class ListeningAddress;
 class RecordDispatcher;
 class TrafficLog;
 class UdpReceiver;
+class WriteReport;
 
 // Sees every datagram the listener takes in, accepted or turned away, after
 // it has been handled and logged.
@@ -41,6 +42,16 @@ class DatagramObserver {
 
  protected:
   ~DatagramObserver() = default;
+};
+
+// Hears what each live record wrote, right after its dispatch (records
+// dispatched by any other road, such as a look back in history, are not told).
+class DispatchObserver {
+ public:
+  virtual void RecordDispatched(const WriteReport& written) = 0;
+
+ protected:
+  ~DispatchObserver() = default;
 };
 
 struct ListenerPorts {
@@ -67,6 +78,8 @@ class RaceDataListener : public QObject {
 
   void AddObserver(DatagramObserver* observer) { observers_.push_back(observer); }
   void RemoveObserver(DatagramObserver* observer);
+  void AddDispatchObserver(DispatchObserver* observer) { dispatch_observers_.push_back(observer); }
+  void RemoveDispatchObserver(DispatchObserver* observer);
 
   // A datagram that came by another road (a relay), taken as if `receiver`
   // had received it from `sender`.
@@ -102,4 +115,5 @@ class RaceDataListener : public QObject {
   bool opened_ = false;  // Open has been asked for, and no Close since
   std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::vector<DatagramObserver*> observers_;
+  std::vector<DispatchObserver*> dispatch_observers_;
 };

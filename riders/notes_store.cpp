@@ -122,6 +122,21 @@ void NotesStore::SetText(const QString& bib, const QString& text, const QString&
   emit EditedLocally(bib);
 }
 
+bool NotesStore::RestorePrevious(const QString& bib, const QString& author, qint64 time_ms) {
+  const auto found = notes_.find(bib);
+  if (found == notes_.end() || !found->previous) {
+    return false;
+  }
+  const NoteVersion replaced = found->current;
+  found->current = {found->previous->text, author.left(kMaxAuthorChars),
+                    std::max(time_ms, replaced.time_ms + 1)};
+  found->previous = replaced;
+  MarkDirty();
+  emit NoteChanged(bib);
+  emit EditedLocally(bib);
+  return true;
+}
+
 bool NotesStore::TakeIncoming(const QString& bib, const Note& note) {
   if (!IsValidBib(bib)) {
     return false;

@@ -40,6 +40,9 @@ class NotesStore : public QObject {
   // The commentator's own edit. A new author's edit keeps the note it
   // replaces as the previous version; one's own typing does not.
   void SetText(const QString& bib, const QString& text, const QString& author, qint64 time_ms);
+  // Back to the previous version, as the commentator's own edit; the
+  // version it replaces becomes the previous one. False when there is none.
+  bool RestorePrevious(const QString& bib, const QString& author, qint64 time_ms);
   // A note from another screen; true when it was taken (see TakeIncoming).
   bool TakeIncoming(const QString& bib, const Note& note);
 

@@ -1,5 +1,7 @@
 #include "riders/rider_facts.h"
 
+#include "riders/row_rider.h"
+
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -45,27 +47,6 @@ std::string_view Trim(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
-}
-
-// A cell that joins a bib and a name ("47 L. MARTENS BEL"): the bib is its
-// first word when that is all digits and more follows.
-void SplitBib(std::string_view cell, std::string_view& bib, std::string_view& name) {
-  cell = Trim(cell);
-  const std::size_t blank = cell.find(' ');
-  const std::string_view first = cell.substr(0, blank);
-  const bool digits = !first.empty() && std::all_of(first.begin(), first.end(), [](char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-  });
-  if (digits && blank != std::string_view::npos) {
-    bib = first;
-    name = Trim(cell.substr(blank));
-  } else if (digits) {
-    bib = first;
-    name = {};
-  } else {
-    bib = {};
-    name = cell;
-  }
 }
 
 // A new heat when the title changes (a clear empties it first).
@@ -207,7 +188,7 @@ void RiderFacts::TakeRow(const Row& row) {
   std::string_view bib = Trim(row.bib);
   std::string_view name = Trim(row.rider);
   if (bib.empty()) {
-    SplitBib(row.rider, bib, name);
+    SplitBibAndName(row.rider, bib, name);
   }
   if (bib.empty() && name.empty()) {
     return;  // an empty line: nobody
