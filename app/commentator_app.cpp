@@ -129,6 +129,7 @@ void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions&
   broker_ = std::make_unique<BrokerLink>(options, role, *listener_);
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_view_, &FeedStatusView::Refresh);
   feed_notices_->SetBroker(broker_.get());
+  rider_cards_->ShareNotes(options);
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_notices_.get(),
                    &FeedNotices::Refresh);
   feed_view_->Refresh();

@@ -49,7 +49,6 @@ RiderCard::RiderCard(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   title_ = new QLabel(this);
   title_->setObjectName(QStringLiteral("rider_title"));
-  title_->setAccessibleName(QStringLiteral("Rider name"));
   title_->setTextFormat(Qt::PlainText);
   QFont big = title_->font();
   big.setPointSizeF(big.pointSizeF() * 1.5);
@@ -90,10 +89,8 @@ RiderCard::RiderCard(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* note_row = new QHBoxLayout;
   note_author_ = new QLabel(this);
   note_author_->setObjectName(QStringLiteral("note_author"));
-  note_author_->setAccessibleName(QStringLiteral("Note written by"));
   note_status_ = new QLabel(this);
   note_status_->setObjectName(QStringLiteral("note_status"));
-  note_status_->setAccessibleName(QStringLiteral("Note saved"));
   previous_ = new QPushButton(QStringLiteral("Restore &Previous Version"), this);
   previous_->setObjectName(QStringLiteral("previous_version"));
   connect(previous_, &QPushButton::clicked, this, [this] { emit PreviousVersionAsked(bib_); });
@@ -109,14 +106,14 @@ void RiderCard::FocusRiderBox() {
   rider_box_->selectAll();
 }
 
-QLabel* RiderCard::AddField(const QString& heading) {
-  auto* value = new QLabel(this);
+// A screen reader reads the value with its heading: "Team: Nordic Track".
+void RiderCard::AddField(const QString& heading, const QString& text) {
+  auto* value = new QLabel(text, this);
   value->setTextFormat(Qt::PlainText);
   value->setTextInteractionFlags(Qt::TextSelectableByMouse);
   value->setWordWrap(true);
-  value->setAccessibleName(heading);
+  value->setAccessibleName(heading + QStringLiteral(": ") + text);
   fields_->addRow(heading + QLatin1Char(':'), value);
-  return value;
 }
 
 void RiderCard::ShowRider(const QString& bib, const QString& name, const StartListRider* entry) {
@@ -136,13 +133,13 @@ void RiderCard::ShowRider(const QString& bib, const QString& name, const StartLi
         {"Bib", &entry->bib},       {"Name", &entry->name},     {"Team", &entry->team},
         {"Nation", &entry->nation}, {"UCI ID", &entry->uci_id}, {"Born", &entry->born}};
     for (const auto& [heading, value] : known) {
-      AddField(QString::fromLatin1(heading))->setText(*value);
+      AddField(QString::fromLatin1(heading), *value);
     }
     for (const auto& [heading, value] : entry->other) {
-      AddField(heading)->setText(value);
+      AddField(heading, value);
     }
   } else if (!bib.isEmpty() || !name.isEmpty()) {
-    AddField(QStringLiteral("Start list"))->setText(QStringLiteral("not on the start list"));
+    AddField(QStringLiteral("Start list"), QStringLiteral("not on the start list"));
   }
   notes_->setEnabled(!bib.isEmpty());
   notes_->setPlaceholderText(bib.isEmpty() ? QStringLiteral("Notes are kept by bib")

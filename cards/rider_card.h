@@ -48,7 +48,7 @@ class RiderCard : public QWidget {
   void PreviousVersionAsked(const QString& bib);
 
  private:
-  QLabel* AddField(const QString& heading);
+  void AddField(const QString& heading, const QString& text);
 
   QString bib_;
   QLineEdit* rider_box_;

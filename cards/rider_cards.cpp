@@ -1,10 +1,10 @@
 #include "cards/rider_cards.h"
 
 #include "cards/rider_card.h"
-#include "platform/grid_view.h"
 #include "riders/bib.h"
 #include "riders/row_rider.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
@@ -37,10 +37,28 @@ RiderCards::RiderCards(const ScreenData& data, const QString& notes_path, QObjec
 
 RiderCards::~RiderCards() {
   delete card_.data();
+  link_.reset();   // sends what is pending
   notes_.reset();  // saves what is pending
 }
 
+QString RiderCards::NotesText() const {
+  QStringList problems;
+  for (const QString& problem : {notes_->Problem(), link_ ? link_->Problem() : QString()}) {
+    if (!problem.isEmpty()) {
+      problems << problem;
+    }
+  }
+  return problems.join(QStringLiteral("; "));
+}
+
+void RiderCards::ShareNotes(const relay::BrokerOptions& options) {
+  link_ = std::make_unique<NotesLink>(options, *notes_);
+  connect(link_.get(), &NotesLink::StateChanged, this, &RiderCards::StatusChanged);
+  emit StatusChanged();
+}
+
 void RiderCards::UseNotesFile(const QString& path) {
+  link_.reset();  // it shares the store it was given
   notes_ = std::make_unique<NotesStore>(path);
   notes_->Load();
   connect(notes_.get(), &NotesStore::ProblemChanged, this, &RiderCards::StatusChanged);
@@ -81,9 +99,9 @@ QString RiderCards::StartListText() const {
   if (!list_) {
     return {};
   }
-  return QStringLiteral("start list %1 (%2 riders)")
-      .arg(QFileInfo(list_path_).fileName())
-      .arg(list_->Riders().size());
+  return QStringLiteral("%1 riders from %2")
+      .arg(list_->Riders().size())
+      .arg(QFileInfo(list_path_).fileName());
 }
 
 RiderCard& RiderCards::EnsureCard() {
@@ -112,17 +130,19 @@ bool RiderCards::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+// The grids are item views over the screens' grid models; the model tells
+// which screen data the row is of.
 void RiderCards::WatchGrids(QWidget* screen) {
-  for (GridView* grid : screen->findChildren<GridView*>()) {
-    if (watched_.contains(grid)) {
+  for (QAbstractItemView* grid : screen->findChildren<QAbstractItemView*>()) {
+    const auto* model = qobject_cast<const GridModel*>(grid->model());
+    if (model == nullptr || watched_.contains(grid)) {
       continue;
     }
     watched_.insert(grid);
     connect(grid, &QObject::destroyed, this, [this, grid] { watched_.remove(grid); });
-    connect(grid, &QAbstractItemView::doubleClicked, this, [this, grid](const QModelIndex& index) {
-      const GridModel& model = grid->Model();
+    connect(grid, &QAbstractItemView::doubleClicked, this, [this, model](const QModelIndex& index) {
       if (const std::optional<RowRider> rider =
-              RiderOnRow(data_, model, index.row() + model.FixedRows())) {
+              RiderOnRow(data_, *model, index.row() + model->FixedRows())) {
         ShowRowRider(rider->bib, rider->name);
       }
     });

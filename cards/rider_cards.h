@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/race_data_listener.h"
+#include "cards/notes_link.h"
 #include "cards/rider_card.h"
 #include "riders/notes_store.h"
 #include "riders/rider_facts.h"
@@ -18,8 +19,6 @@
 
 #include <memory>
 #include <optional>
-
-class GridView;
 
 class QWidget;
 
@@ -38,7 +37,10 @@ class RiderCards : public QObject, public DispatchObserver {
   const std::optional<StartList>& List() const { return list_; }
   // For the status corner: the start list's file name; a notes problem.
   QString StartListText() const;
-  QString NotesText() const { return notes_->Problem(); }
+  QString NotesText() const;
+  // Shares the notes through the broker the relay uses.
+  void ShareNotes(const relay::BrokerOptions& options);
+  NotesLink* Link() const { return link_.get(); }
   // Keeps the notes in `path` from now on (what is pending is saved first).
   void UseNotesFile(const QString& path);
 
@@ -73,10 +75,11 @@ class RiderCards : public QObject, public DispatchObserver {
   QString list_path_;
   RiderFacts facts_;
   std::unique_ptr<NotesStore> notes_;
+  std::unique_ptr<NotesLink> link_;
   QString author_;
   QPointer<RiderCard> card_;
   QString bib_;   // the rider shown: a bib, or
   QString name_;  // a name only
-  QSet<const GridView*> watched_;
+  QSet<const QObject*> watched_;
   QTimer refresh_;  // live records refresh an open card at most this often
 };

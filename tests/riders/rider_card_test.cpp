@@ -37,7 +37,7 @@ std::vector<std::string> TodayRows(const RiderCard& card) {
 
 QString Field(const RiderCard& card, const char* heading) {
   for (const QLabel* label : card.findChildren<QLabel*>()) {
-    if (label->accessibleName() == QLatin1String(heading)) {
+    if (label->accessibleName() == QLatin1String(heading) + ": " + label->text()) {
       return label->text();
     }
   }
