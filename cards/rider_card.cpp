@@ -29,8 +29,7 @@ QString Version(const NoteVersion& version) {
 RiderCard::RiderCard(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("rider_card"));
   setWindowTitle(QStringLiteral("Rider"));
-  setAccessibleName(QStringLiteral("Rider card"));
-  resize(640, 620);
+  resize(640, 640);
 
   auto* layout = new QVBoxLayout(this);
   auto* box_row = new QHBoxLayout;
@@ -68,9 +67,11 @@ RiderCard::RiderCard(QWidget* parent) : QWidget(parent, Qt::Window) {
   today_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   today_->setSelectionBehavior(QAbstractItemView::SelectRows);
   today_->verticalHeader()->hide();
+  today_->verticalHeader()->setDefaultSectionSize(today_->fontMetrics().height() + 6);
+  today_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   today_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   today_label->setBuddy(today_);
-  layout->addWidget(today_, 1);
+  layout->addWidget(today_, 3);
 
   auto* notes_label = new QLabel(QStringLiteral("&Notes"), this);
   layout->addWidget(notes_label);
@@ -79,7 +80,7 @@ RiderCard::RiderCard(QWidget* parent) : QWidget(parent, Qt::Window) {
   notes_->setAccessibleName(QStringLiteral("Notes"));
   notes_->setTabChangesFocus(true);
   notes_label->setBuddy(notes_);
-  layout->addWidget(notes_, 1);
+  layout->addWidget(notes_, 2);
   connect(notes_, &QPlainTextEdit::textChanged, this, [this] {
     if (!showing_note_ && !bib_.isEmpty()) {
       emit NoteEdited(bib_, notes_->toPlainText());
@@ -155,7 +156,6 @@ void RiderCard::ShowFacts(const std::vector<RiderFact>& facts) {
       today_->setItem(row, col, new QTableWidgetItem(Shown(*cells[col])));
     }
   }
-  today_->resizeColumnToContents(0);
 }
 
 void RiderCard::ShowNote(const std::optional<Note>& note) {

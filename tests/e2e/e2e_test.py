@@ -687,6 +687,7 @@ class DemoSession(unittest.TestCase):
 
 START_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
                           "start-list.csv")
+DEMO_SESSION = os.path.join(os.path.dirname(START_LIST), "demo-session.txt")
 TODAY_HEADINGS = ["Screen", "Heat", "Place", "Points", "Time", "Status"]
 
 
@@ -738,13 +739,33 @@ class RiderCards(unittest.TestCase):
                  [TODAY_HEADINGS, ["Scratch", keirin, "2", "", "", ""]])
         self.assertIn("Team: Gwangmyeong Track", Accessible.label_texts(card))
 
+        # The demo session: a rider of every screen, the time trial's by name
+        # through the start list, newest first.
+        feed("replay", DEMO_SESSION, "--speed", "40")
+        X.run("xdotool", "key", "ctrl+r")
+        wait_for(lambda: focused_in(card, "text", "Rider"))
+        X.run("xdotool", "type", "--delay", "30", "47")
+        X.run("xdotool", "key", "Return")
+        card = "Rider 47  L. Martens"
+        wait_for(lambda: Accessible.table(card, "Today so far") == [TODAY_HEADINGS] + [
+            ["Time trial", "Time trial", "6", "", "4:10.314", ""],
+            ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 2", "2", "", "", ""],
+            ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 1", "1", "", "10.116", ""],
+            ["Points race", "Points race", "19", "-15", "", ""],
+            ["Points race", "Sprint 3 - Lap 50", "1", "5", "", ""],
+            ["Scratch", "MEN'S SCRATCH 15 KM - 60 LAPS", "13", "", "", ""]])
+
         # A note, saved beside commentator.dat as it is typed.
         X.run("xdotool", "key", "alt+n")
         wait_for(lambda: focused_in(card, "text", "Notes"))
-        X.run("xdotool", "type", "--delay", "20", "Second in the keirin; rode the Asian Games")
+        X.run("xdotool", "type", "--delay", "20", "Quarter-finalist last year; kilo specialist")
         notes = screen.path("commentator-notes.json")
-        wait_for(lambda: os.path.exists(notes) and
-                 "rode the Asian Games" in open(notes, encoding="utf-8").read(), timeout=5)
+
+        def saved():
+            with open(notes, encoding="utf-8") as file:
+                return "kilo specialist" in file.read()
+
+        wait_for(saved, timeout=5)
         os.makedirs(ARTIFACTS, exist_ok=True)
         subprocess.run(["import", "-window", str(X.window(card)),
                         os.path.join(ARTIFACTS, "rider-card.png")], check=True, timeout=30)
