@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -20,11 +23,34 @@ constexpr int kQos = 1;
 
 }  // namespace
 
+// What the link and its thread share: the link, until it ends.
+struct NotesLink::Shared {
+  std::mutex mutex;
+  std::condition_variable wake;
+  NotesLink* link = nullptr;  // null once the link has ended
+  bool stopping = false;
+  mosquitto* client = nullptr;
+  relay::BrokerOptions options;
+
+  // Runs `call` on the link's thread, if the link still lives.
+  template <typename Call>
+  void Post(Call call) {
+    std::lock_guard lock(mutex);
+    if (link != nullptr) {
+      QMetaObject::invokeMethod(link, [link = link, call] { call(*link); });
+    }
+  }
+};
+
 NotesLink::NotesLink(relay::BrokerOptions options, NotesStore& store, QObject* parent)
     : QObject(parent), options_(std::move(options)), store_(store) {
   mosquitto_lib_init();
+  shared_ = std::make_shared<Shared>();
+  shared_->link = this;
+  shared_->options = options_;
   const std::string id = "orvane-notes-" + std::to_string(QRandomGenerator::system()->generate64());
-  client_ = mosquitto_new(id.c_str(), true, this);
+  client_ = mosquitto_new(id.c_str(), true, shared_.get());
+  shared_->client = client_;
   publish_timer_.setSingleShot(true);
   connect(&publish_timer_, &QTimer::timeout, this, &NotesLink::PublishPending);
   connect(&store_, &NotesStore::EditedLocally, this, [this](const QString& bib) {
@@ -62,89 +88,102 @@ NotesLink::NotesLink(relay::BrokerOptions options, NotesStore& store, QObject* p
                       nullptr);
   }
   problem_ = QStringLiteral("notes not shared yet: connecting");
-  thread_ = std::thread([this] { Run(); });
+  std::thread(&NotesLink::Run, shared_).detach();
+  started_ = true;
 }
 
 NotesLink::~NotesLink() {
   PublishPending();
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
+  if (!started_) {
+    if (client_ != nullptr) {
+      mosquitto_destroy(client_);
+    }
+    return;
   }
-  wake_.notify_all();
-  if (client_ != nullptr) {
+  {
+    // Ends a running loop; a connect under way ends by itself, and the
+    // thread then sees it must stop and destroys the client.
+    std::lock_guard lock(shared_->mutex);
+    shared_->link = nullptr;
+    shared_->stopping = true;
     mosquitto_disconnect(client_);
   }
-  if (thread_.joinable()) {
-    thread_.join();
-  }
-  if (client_ != nullptr) {
-    mosquitto_destroy(client_);
-  }
+  shared_->wake.notify_all();
 }
 
 // The loop thread: connect (the name lookup and the TCP connect wait here,
 // never on the GUI thread), run until the link ends, try again later.
-void NotesLink::Run() {
+void NotesLink::Run(std::shared_ptr<Shared> shared) {
   int pause_s = 1;
+  const relay::BrokerOptions& options = shared->options;
   while (true) {
     {
-      std::lock_guard lock(mutex_);
-      if (stopping_) {
-        return;
+      std::lock_guard lock(shared->mutex);
+      if (shared->stopping) {
+        break;
       }
     }
-    const int rc = mosquitto_connect(client_, options_.host.c_str(), options_.port, kKeepAliveS);
+    const int rc =
+        mosquitto_connect(shared->client, options.host.c_str(), options.port, kKeepAliveS);
     if (rc == MOSQ_ERR_SUCCESS) {
       pause_s = 1;
-      mosquitto_loop_forever(client_, 1000, 1);  // reconnects by itself
+      bool stopping = false;
+      {
+        std::lock_guard lock(shared->mutex);
+        stopping = shared->stopping;
+      }
+      if (!stopping) {
+        mosquitto_loop_forever(shared->client, 1000, 1);  // reconnects by itself
+      }
     } else {
       const QString why = QString::fromLocal8Bit(rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
                                                                       : mosquitto_strerror(rc));
-      QMetaObject::invokeMethod(
-          this, [this, why] { SetState(false, QStringLiteral("notes not shared: ") + why); });
+      shared->Post([why](NotesLink& link) {
+        link.SetState(false, QStringLiteral("notes not shared: ") + why);
+      });
     }
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::seconds(pause_s), [this] { return stopping_; });
+    std::unique_lock lock(shared->mutex);
+    shared->wake.wait_for(lock, std::chrono::seconds(pause_s), [&] { return shared->stopping; });
     pause_s = std::min(pause_s * 2, 15);
   }
+  std::lock_guard lock(shared->mutex);  // the link's own disconnect is done
+  mosquitto_disconnect(shared->client);
+  mosquitto_destroy(shared->client);
 }
 
-void NotesLink::OnConnect(mosquitto* client, void* self, int rc) {
-  auto* link = static_cast<NotesLink*>(self);
+void NotesLink::OnConnect(mosquitto* client, void* data, int rc) {
+  auto* shared = static_cast<Shared*>(data);
   if (rc != 0) {
     const QString why = QString::fromLatin1(mosquitto_connack_string(rc));
-    QMetaObject::invokeMethod(
-        link, [link, why] { link->SetState(false, QStringLiteral("notes not shared: ") + why); });
+    shared->Post([why](NotesLink& link) {
+      link.SetState(false, QStringLiteral("notes not shared: ") + why);
+    });
     return;
   }
-  const std::string topic = link->options_.topic + "/notes/+";
+  const std::string topic = shared->options.topic + "/notes/+";
   mosquitto_subscribe(client, nullptr, topic.c_str(), kQos);
-  QMetaObject::invokeMethod(link, [link] {
-    link->SetState(true, {});
-    link->PublishPending();  // what was typed while away
+  shared->Post([](NotesLink& link) {
+    link.SetState(true, {});
+    link.PublishPending();  // what was typed while away
   });
 }
 
-void NotesLink::OnDisconnect(mosquitto*, void* self, int rc) {
-  auto* link = static_cast<NotesLink*>(self);
+void NotesLink::OnDisconnect(mosquitto*, void* data, int rc) {
   const QString why =
       rc == 0 ? QStringLiteral("disconnected") : QStringLiteral("connection lost, reconnecting");
-  QMetaObject::invokeMethod(
-      link, [link, why] { link->SetState(false, QStringLiteral("notes not shared: ") + why); });
+  static_cast<Shared*>(data)->Post(
+      [why](NotesLink& link) { link.SetState(false, QStringLiteral("notes not shared: ") + why); });
 }
 
-void NotesLink::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
-  auto* link = static_cast<NotesLink*>(self);
+void NotesLink::OnMessage(mosquitto*, void* data, const mosquitto_message* message) {
+  auto* shared = static_cast<Shared*>(data);
   if (message->payloadlen > kMaxNoteMessageBytes || message->payloadlen < 0) {
-    ++link->refused_;
+    shared->Post([](NotesLink& link) { ++link.refused_; });
     return;
   }
   std::string topic(message->topic);
   QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
-  QMetaObject::invokeMethod(link, [link, topic = std::move(topic), payload = std::move(payload)] {
-    link->Take(topic, payload);
-  });
+  shared->Post([topic, payload](NotesLink& link) { link.Take(topic, payload); });
 }
 
 void NotesLink::Take(const std::string& topic, const QByteArray& payload) {

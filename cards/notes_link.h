@@ -4,7 +4,9 @@
 // saved), and every note message on "TOPIC/notes/+" is offered to the notes
 // store, where the later edit wins whole. A connection of its own, on a
 // thread of its own (libmosquitto's loop): the GUI thread never waits for
-// the network; messages come to it queued.
+// the network; messages come to it queued. The thread owns the client and
+// is let go at the end, so a connect that hangs (a broker that does not
+// answer) never holds the program's end.
 #pragma once
 
 #include "relay/broker_options.h"
@@ -14,12 +16,9 @@
 #include <QString>
 #include <QTimer>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 
 class NotesStore;
 struct mosquitto;
@@ -43,24 +42,23 @@ class NotesLink : public QObject {
   void StateChanged();
 
  private:
-  static void OnConnect(mosquitto* client, void* self, int rc);
-  static void OnDisconnect(mosquitto* client, void* self, int rc);
-  static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
-  void Run();
+  struct Shared;
+  static void OnConnect(mosquitto* client, void* shared, int rc);
+  static void OnDisconnect(mosquitto* client, void* shared, int rc);
+  static void OnMessage(mosquitto* client, void* shared, const mosquitto_message* message);
+  static void Run(std::shared_ptr<Shared> shared);
   void Take(const std::string& topic, const QByteArray& payload);
   void PublishPending();
   void SetState(bool connected, const QString& problem);
 
   relay::BrokerOptions options_;
   NotesStore& store_;
-  mosquitto* client_ = nullptr;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
+  std::shared_ptr<Shared> shared_;
+  mosquitto* client_ = nullptr;  // the thread's; used here while this lives
   bool connected_ = false;
   QString problem_;
-  std::atomic<std::uint64_t> refused_{0};
+  bool started_ = false;
+  std::uint64_t refused_ = 0;
   QSet<QString> pending_;
   QTimer publish_timer_;
 };

@@ -3,6 +3,7 @@
 // riders' lists compared with tables made by reading the session by hand.
 #include "riders/rider_facts.h"
 #include "records/dispatch.h"
+#include "riders/row_rider.h"
 #include "riders/start_list.h"
 #include "session/session_format.h"
 #include "support/record_fakes.h"
@@ -110,6 +111,47 @@ TEST_F(DemoSessionFacts, TimeTrialRiderFoundByNameThroughTheStartList) {
 TEST_F(DemoSessionFacts, EntriesAreUpdatedInPlaceNotRepeated) {
   EXPECT_EQ(facts.Records(), 1282u);
   EXPECT_LT(facts.EntryCount(), 200u);
+}
+
+// Which rider a double-clicked row names, on every grid that shows one:
+// the row's bib where it has one, else the name.
+TEST(RowRiderTest, EachScreensRowsNameTheirRider) {
+  RecordsFixture f;
+  for (const char* record : {
+           "{scratch}+{list}0{rank}1{bib}52{name}A. KRISTIANSEN{nat}NOR",
+           "{ptsrace}+{standings}0{rnk}1{bib}21{name}S. MUELLER{sprint}0{sname}S1"
+           "{name1}47 L. MARTENS{pts1}5",
+           "{sprintf}+{title}T{rnk1}1{r1}11 T. ANDERSEN DEN{r2}14 L. FERRANTI ITA",
+           "{tt}+{standings}0{rnk}1{name}J. KOWALCZYK POL{score}4:07.449",
+           "{tt}+{tick-hit}1{crs}0{stack}0{name}B. RAMIREZ ESP{time}22.39",
+       }) {
+    f.Dispatch(record);
+  }
+  const ScreenData& d = f.data;
+  struct Case {
+    const char* what;
+    const GridModel& grid;
+    int row;
+    std::optional<RowRider> rider;
+  };
+  const Case cases[] = {
+      {"scratch line", d.scratch.competitors, 1, RowRider{"52", "A. KRISTIANSEN"}},
+      {"scratch headings", d.scratch.competitors, 0, std::nullopt},
+      {"scratch empty line", d.scratch.competitors, 2, std::nullopt},
+      {"points standings", d.points_race.standings, 1, RowRider{"21", "S. MUELLER"}},
+      {"shown sprint", d.points_race.shown_sprint, 1, RowRider{"47", "L. MARTENS"}},
+      {"sprint racer", d.sprint.heat, 1, RowRider{"14", "L. FERRANTI ITA"}},
+      {"sprint time row", d.sprint.heat, 4, std::nullopt},
+      {"time trial standings", d.time_trial.standings, 1, RowRider{"", "J. KOWALCZYK POL"}},
+      {"rider panel", d.time_trial.panels[0].summary, 0, RowRider{"", "B. RAMIREZ ESP"}},
+      {"rider panel time line", d.time_trial.panels[0].summary, 1, std::nullopt},
+      {"heat information", d.scratch.heat, 0, std::nullopt},
+      {"quick text", d.quick_text.lines, 0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(RiderOnRow(d, c.grid, c.row), c.rider);
+  }
 }
 
 }  // namespace
