@@ -12,6 +12,7 @@
 #include "cards/rider_cards.h"
 #include "platform/application.h"
 #include "platform/windows.h"
+#include "riders/start_list.h"
 #include "screens/points_race_screen.h"
 #include "screens/quick_text_window.h"
 #include "screens/scratch_screen.h"
@@ -206,6 +207,20 @@ Stop CheckRecordingFile(const CommandLine& options) {
   return {};
 }
 
+// A start list that cannot be used ends the start before any window opens,
+// with its line and column.
+Stop CheckStartList(const CommandLine& options) {
+  if (!options.start_list) {
+    return {};
+  }
+  StartListError error;
+  const QString path = QString::fromLocal8Bit(options.start_list->c_str());
+  if (!StartList::Load(path, error)) {
+    return Complain(QStringLiteral("--start-list: %1: %2").arg(path, error.Text()), 2);
+  }
+  return {};
+}
+
 // The scale asked for, and the smaller one a start again chose because it
 // did not fit the monitor; Qt reads it as the application starts.
 struct ScaleChoice {
@@ -340,6 +355,9 @@ int RunCommentator(int argc, char** argv) {
     return 0;
   }
   if (const Stop stop = CheckRecordingFile(*options)) {
+    return *stop;
+  }
+  if (const Stop stop = CheckStartList(*options)) {
     return *stop;
   }
   const ScaleChoice scale = TakeScale(*options);

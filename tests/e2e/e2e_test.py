@@ -771,6 +771,20 @@ class RiderCards(unittest.TestCase):
                         os.path.join(ARTIFACTS, "rider-card.png")], check=True, timeout=30)
         self.assertEqual(screen.end(), 0)
 
+    def test_a_start_list_with_an_error_ends_the_start(self):
+        work = tempfile.mkdtemp(prefix="commentator-e2e-")
+        self.addCleanup(shutil.rmtree, work, True)
+        with open(os.path.join(work, "list.csv"), "wb") as file:
+            file.write(b"bib,name\r\n23,A\r\n24,\"B\r\n23,C\r\n")
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        bad = subprocess.run([PROGRAM, "--start-list", "list.csv"], cwd=work, env=env,
+                             capture_output=True, text=True, timeout=30)
+        self.assertEqual(bad.returncode, 2)
+        self.assertEqual(bad.stderr, "orvane-commentator: --start-list: list.csv: line 3, column 2:"
+                                     " a quoted field that never ends\n")
+        self.assertEqual(os.listdir(work), ["list.csv"])
+
 
 if __name__ == "__main__":
     # Test names after the arguments pick tests, e.g. FeedNoticeOnScreens.
