@@ -82,6 +82,12 @@ TEST_F(NotesStoreTest, LaterEditWinsWholeAndTheOtherIsThePreviousVersion) {
   EXPECT_FALSE(store.TakeIncoming("21", concurrent));
   EXPECT_FALSE(store.TakeIncoming("2/1", concurrent));  // no such bib
   EXPECT_EQ(store.Text("21"), "Team changed in May");
+  // One level of undo: back to the previous version, and forth again.
+  EXPECT_TRUE(store.RestorePrevious("21", "desk", 4000));
+  EXPECT_EQ(store.Text("21"), "Crashed in 2024, back in form");
+  EXPECT_EQ(store.Find("21")->previous->text, "Team changed in May");
+  EXPECT_GT(store.Find("21")->current.time_ms, 3500);  // a new edit, later than both
+  EXPECT_FALSE(store.RestorePrevious("47", "desk", 4000));
 }
 
 TEST_F(NotesStoreTest, ABadFileIsNeitherLoadedNorOverwritten) {

@@ -3,6 +3,7 @@
 // its notes saved beside commentator.dat.
 #include "cards/rider_card.h"
 #include "app/commentator_app.h"
+#include "app/feed_status.h"
 #include "app/main_window.h"
 #include "cards/rider_cards.h"
 #include "platform/grid_view.h"
@@ -11,6 +12,7 @@
 #include "support/test_support.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +123,19 @@ TEST_F(RiderCardTest, NotesAreSavedBesideCommentatorDatAndSurviveAReload) {
   NotesStore saved(notes);
   ASSERT_TRUE(saved.Load());
   EXPECT_EQ(saved.Text("21"), "Won two sprints last night");
+}
+
+// A notes file that cannot be written: the status corner says why.
+TEST_F(RiderCardTest, ANoteThatCannotBeSavedIsToldInTheStatusCorner) {
+  Cards().UseNotesFile(QDir(fixture.WorkDir()).filePath("no-such-folder/notes.json"));
+  Cards().ShowRider("21");
+  auto& editor = Find<QPlainTextEdit>(*Cards().Card(), "notes");
+  editor.setFocus();
+  QTest::keyClicks(&editor, "Kept in memory");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return fixture.App().FeedView().WholeText().contains("notes not saved: "); }, 2000))
+      << fixture.App().FeedView().WholeText().toStdString();
+  EXPECT_TRUE(fixture.App().FeedView().WholeText().contains("31 riders from start-list.csv"));
 }
 
 }  // namespace
