@@ -9,11 +9,11 @@
 #include "tests/relay/broker_process.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <mosquitto.h>
 
 #include <memory>
 
@@ -38,15 +38,24 @@ class NotesLinkTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return screen->link.Connected(); }, 5000));
     return screen;
   }
-  // What anyone may send on a notes topic, with mosquitto_pub.
+  // What anyone may send on a notes topic: a bare MQTT client.
   void Publish(const std::string& topic, const QByteArray& payload) {
-    QProcess pub;
-    pub.start("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.Port()), "-t",
-                                QString::fromStdString(topic), "-r", "-s"});
-    pub.write(payload);
-    pub.closeWriteChannel();
-    ASSERT_TRUE(pub.waitForFinished(5000));
-    ASSERT_EQ(pub.exitCode(), 0) << pub.readAllStandardError().toStdString();
+    mosquitto* client = mosquitto_new(nullptr, true, nullptr);
+    ASSERT_NE(client, nullptr);
+    ASSERT_EQ(mosquitto_connect(client, "127.0.0.1", broker.Port(), 30), MOSQ_ERR_SUCCESS);
+    int mid = 0;
+    ASSERT_EQ(mosquitto_publish(client, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                                payload.constData(), 1, true),
+              MOSQ_ERR_SUCCESS);
+    // Until the broker has it (QoS 1: its acknowledgement), a few seconds at most.
+    for (int turn = 0; turn < 50 && mosquitto_want_write(client); ++turn) {
+      mosquitto_loop(client, 100, 1);
+    }
+    for (int turn = 0; turn < 5; ++turn) {
+      mosquitto_loop(client, 100, 1);
+    }
+    mosquitto_disconnect(client);
+    mosquitto_destroy(client);
   }
 
   BrokerProcess broker;
