@@ -38,9 +38,9 @@ bool ParseScale(const std::string& text, double& scale) {
 }
 
 // The options that take a value.
-constexpr std::array<std::string_view, 10> kValueOptions = {
-    "--scale", "--screen", "--record",        "--publish", "--subscribe",
-    "--topic", "--cafile", "--password-file", "--delay",   "--open-session"};
+constexpr std::array<std::string_view, 12> kValueOptions = {
+    "--scale",  "--screen",        "--record", "--publish",      "--subscribe",  "--topic",
+    "--cafile", "--password-file", "--delay",  "--open-session", "--start-list", "--notes"};
 
 bool TakesValue(std::string_view name) {
   return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
@@ -118,6 +118,11 @@ std::string SetValue(CommandLine& line, const std::string& name, const std::stri
       return "--open-session takes a file name";
     }
     line.open_session = value;
+  } else if (name == "--start-list" || name == "--notes") {
+    if (value.empty()) {
+      return name + " takes a file name";
+    }
+    (name == "--notes" ? line.notes : line.start_list) = value;
   } else if (name == "--publish" || name == "--subscribe") {
     const relay::Role role = name == "--publish" ? relay::Role::kPublish : relay::Role::kSubscribe;
     if (line.broker_role && *line.broker_role != role) {
@@ -217,6 +222,10 @@ Options:
                        (default: the primary)
   --record FILE        keep every datagram taken in, in a session file for
                        race-feed replay; FILE must not exist yet
+  --start-list FILE    the riders of the day, a CSV file with a "bib" column,
+                       for the rider cards (also File > Open Start List...)
+  --notes FILE         keep the commentator's rider notes in FILE (default
+                       commentator-notes.json beside commentator.dat)
   --publish BROKER     relay what this screen receives through an MQTT
                        broker, for remote commentary
   --subscribe BROKER   show the feed a venue relays through an MQTT broker

@@ -18,6 +18,11 @@ struct CommandLine {
   std::optional<std::string> open_session;
   std::optional<relay::Role> broker_role;
   relay::BrokerOptions broker;
+
+  // --start-list: the riders' CSV file; --notes: the notes file, instead of
+  // the one beside commentator.dat.
+  std::optional<std::string> start_list;
+  std::optional<std::string> notes;
 };
 
 inline constexpr double kMinScale = 0.5;

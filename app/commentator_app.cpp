@@ -11,8 +11,10 @@
 #include "app/scale_fit.h"
 #include "app/session_recorder.h"
 #include "app/single_instance.h"
+#include "cards/rider_cards.h"
 #include "platform/application.h"
 #include "platform/windows.h"
+#include "riders/start_list.h"
 #include "screens/points_race_screen.h"
 #include "screens/quick_text_window.h"
 #include "screens/scratch_screen.h"
@@ -84,6 +86,26 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
   QObject::connect(main_window_.get(), &MainWindow::StopRecordingChosen,
                    [this] { StopRecording(); });
   history_ = std::make_unique<HistoryMode>(*this);
+
+  // Rider cards: what each live record wrote, the start list, the notes.
+  rider_cards_ = std::make_unique<RiderCards>(data_, QString::fromLatin1(kNotesFileName));
+  listener_->AddDispatchObserver(rider_cards_.get());
+  for (QWidget* screen : std::initializer_list<QWidget*>{scratch_.get(), sprint_.get(),
+                                                         points_race_.get(), time_trial_.get()}) {
+    rider_cards_->WatchScreen(screen);
+  }
+  feed_view_->AddLine(StatusPart::kStartList, [this] { return rider_cards_->StartListText(); });
+  feed_view_->AddLine(StatusPart::kNotesProblem, [this] { return rider_cards_->NotesText(); });
+  QObject::connect(rider_cards_.get(), &RiderCards::StatusChanged, feed_view_,
+                   &FeedStatusView::Refresh);
+  QObject::connect(main_window_.get(), &MainWindow::StartListChosen, [this](const QString& path) {
+    QString error;
+    if (!rider_cards_->OpenStartList(path, error)) {
+      ReportError(error);
+    }
+  });
+  QObject::connect(main_window_.get(), &MainWindow::RiderCardAsked,
+                   [this] { rider_cards_->ShowRiderBox(); });
 }
 
 bool CommentatorApp::StartRecording(const QString& path, QString& error) {
@@ -111,6 +133,7 @@ void CommentatorApp::ConnectBroker(relay::Role role, const relay::BrokerOptions&
   broker_ = std::make_unique<BrokerLink>(options, role, *listener_);
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_view_, &FeedStatusView::Refresh);
   feed_notices_->SetBroker(broker_.get());
+  rider_cards_->ShareNotes(options);
   QObject::connect(broker_.get(), &BrokerLink::StateChanged, feed_notices_.get(),
                    &FeedNotices::Refresh);
   feed_view_->Refresh();
@@ -126,6 +149,8 @@ CommentatorApp::~CommentatorApp() {
   feed_notices_->SetBroker(nullptr);
   broker_.reset();
   recorder_.reset();
+  listener_->RemoveDispatchObserver(rider_cards_.get());
+  rider_cards_.reset();
   listener_->RemoveObserver(feed_status_.get());
   listener_->RemoveObserver(feed_notices_.get());
   feed_notices_.reset();
@@ -186,6 +211,20 @@ Stop CheckRecordingFile(const CommandLine& options) {
   }
   if (!folder.isDir() || !folder.isWritable()) {
     return Complain(std::string("--record: its folder does not exist or takes no new file"), 2);
+  }
+  return {};
+}
+
+// A start list that cannot be used ends the start before any window opens,
+// with its line and column.
+Stop CheckStartList(const CommandLine& options) {
+  if (!options.start_list) {
+    return {};
+  }
+  StartListError error;
+  const QString path = QString::fromLocal8Bit(options.start_list->c_str());
+  if (!StartList::Load(path, error)) {
+    return Complain(QStringLiteral("--start-list: %1: %2").arg(path, error.Text()), 2);
   }
   return {};
 }
@@ -281,6 +320,16 @@ int RunScreen(const CommandLine& options, const QString& scale_note) {
   if (!scale_note.isEmpty()) {
     commentator.FeedView().AddLine(StatusPart::kNote, [scale_note] { return scale_note; });
   }
+  if (options.notes) {
+    commentator.Riders().UseNotesFile(QString::fromLocal8Bit(options.notes->c_str()));
+  }
+  if (options.start_list) {
+    QString error;
+    if (!commentator.Riders().OpenStartList(QString::fromLocal8Bit(options.start_list->c_str()),
+                                            error)) {
+      return Complain(QStringLiteral("--start-list: ") + error, 2);
+    }
+  }
   if (options.record) {
     QString error;
     if (!commentator.StartRecording(QString::fromLocal8Bit(options.record->c_str()), error)) {
@@ -321,6 +370,9 @@ int RunCommentator(int argc, char** argv) {
     return 0;
   }
   if (const Stop stop = CheckRecordingFile(*options)) {
+    return *stop;
+  }
+  if (const Stop stop = CheckStartList(*options)) {
     return *stop;
   }
   const ScaleChoice scale = TakeScale(*options);

@@ -22,6 +22,7 @@ class IpSettingsDialog;
 class MainWindow;
 class PointsRaceScreen;
 class QuickTextWindow;
+class RiderCards;
 class ScratchScreen;
 class SessionRecorder;
 class SprintScreen;
@@ -57,6 +58,7 @@ class CommentatorApp {
   SessionRecorder* Recorder() { return recorder_.get(); }
   HistoryMode& History() { return *history_; }
   DelayControl* Delay() { return delay_.get(); }
+  RiderCards& Riders() { return *rider_cards_; }
 
   // A session recording into `path`, which must not exist yet; false, with
   // `error` saying why, when it cannot start.
@@ -85,6 +87,7 @@ class CommentatorApp {
   std::unique_ptr<BrokerLink> broker_;
   std::unique_ptr<HistoryMode> history_;
   std::unique_ptr<DelayControl> delay_;
+  std::unique_ptr<RiderCards> rider_cards_;
 };
 
 int RunCommentator(int argc, char** argv);

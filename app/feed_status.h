@@ -100,7 +100,11 @@ enum class StatusPart {
   kIgnoredSender,
   kClosedPorts,
   kRecording,
+  // Rider notes that could not be saved.
+  kNotesProblem,
   kNote,  // e.g. a scale reduced to fit the monitor
+  // The start list's file name.
+  kStartList,
   kRate,
   kClock,
 };

@@ -148,6 +148,9 @@ void HistoryMode::Enter() {
   }
   MakeFrames();
   live_on_entry_ = ScreenDataSnapshot::Take(app_.Data());
+  // The held records write the live data aside, so what reads the rows a
+  // record wrote (rider facts) reads them as live.
+  live_on_entry_.RestoreInto(held_data_);
   entered_at_ = history_.End();
   raised_meanwhile_.clear();
   app_.Listener().HoldDispatch(&held_);

@@ -114,7 +114,8 @@ class HistoryMode : public QObject, public DatagramObserver {
   ScreenDataSnapshot live_on_entry_;
 
   // Records that come while history shows: the traffic log still hears of
-  // them (a heartbeat's line), the screens do not.
+  // them (a heartbeat's line), the screens do not; they write a copy of the
+  // live data instead.
   ScreenData held_data_;
   std::vector<int> raised_meanwhile_;
   Unseen unseen_[5];

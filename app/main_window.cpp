@@ -54,6 +54,13 @@ MainWindow::MainWindow(ListeningAddress& address)
   connect(stop_recording_, &QAction::triggered, this, &MainWindow::StopRecordingChosen);
   SetRecording(false);
   file_menu->addSeparator();
+  QAction* open_start_list = file_menu->addAction(QStringLiteral("Open Start List..."));
+  connect(open_start_list, &QAction::triggered, this, &MainWindow::ChooseStartList);
+  QAction* rider_card = file_menu->addAction(QStringLiteral("Rider Card..."));
+  rider_card->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  rider_card->setShortcutContext(Qt::ApplicationShortcut);  // from the event screens too
+  connect(rider_card, &QAction::triggered, this, &MainWindow::RiderCardAsked);
+  file_menu->addSeparator();
   QAction* exit = file_menu->addAction(QStringLiteral("E&xit"));
   exit->setObjectName(QStringLiteral("Exit1"));
   connect(exit, &QAction::triggered, this, &MainWindow::Exit);
@@ -187,6 +194,17 @@ void MainWindow::ChooseSessionFile() {
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     emit RecordSessionChosen(dialog.selectedFiles().constFirst());
+  }
+}
+
+void MainWindow::ChooseStartList() {
+  QFileDialog dialog(this, QStringLiteral("Open Start List"), QDir::currentPath(),
+                     QStringLiteral("Start lists (*.csv);;All files (*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOptions(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    emit StartListChosen(dialog.selectedFiles().constFirst());
   }
 }
 

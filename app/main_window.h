@@ -60,6 +60,9 @@ class MainWindow : public QMainWindow, public TrafficLog {
   // File > "Record Session...": the file chosen; File > "Stop Recording".
   void RecordSessionChosen(const QString& path);
   void StopRecordingChosen();
+  // File > "Open Start List...": the file chosen; "Rider Card..." (Ctrl+R).
+  void StartListChosen(const QString& path);
+  void RiderCardAsked();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -76,6 +79,7 @@ class MainWindow : public QMainWindow, public TrafficLog {
   void UpdateAddressLabel();
   void Exit();
   void ChooseSessionFile();
+  void ChooseStartList();
   void PlaceFeedStatusView();
 
   ListeningAddress& address_;

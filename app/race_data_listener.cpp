@@ -70,6 +70,10 @@ void RaceDataListener::RemoveObserver(DatagramObserver* observer) {
   std::erase(observers_, observer);
 }
 
+void RaceDataListener::RemoveDispatchObserver(DispatchObserver* observer) {
+  std::erase(dispatch_observers_, observer);
+}
+
 void RaceDataListener::RunReceiveCycle(int receiver) {
   QElapsedTimer draining;
   draining.start();
@@ -94,7 +98,11 @@ void RaceDataListener::Take(int receiver, const std::string& sender, std::string
   const std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
   const bool accepted = address_.Accepts(sender);
   if (accepted) {
-    (held_for_ != nullptr ? *held_for_ : dispatcher_).DispatchRecord(text);
+    RecordDispatcher& dispatcher = held_for_ != nullptr ? *held_for_ : dispatcher_;
+    const WriteReport written = dispatcher.DispatchRecord(text);
+    for (DispatchObserver* observer : dispatch_observers_) {
+      observer->RecordDispatched(written, dispatcher.Data());
+    }
     log_.AddLine(sender + ">" + text);
   } else {
     log_.AddLine(std::string(kIgnoredPrefix) + sender);

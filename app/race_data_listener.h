@@ -29,6 +29,7 @@ class ListeningAddress;
 class RecordDispatcher;
 class TrafficLog;
 class UdpReceiver;
+class WriteReport;
 
 // Sees every datagram the listener takes in, accepted or turned away, after
 // it has been handled and logged.
@@ -41,6 +42,18 @@ class DatagramObserver {
 
  protected:
   ~DatagramObserver() = default;
+};
+
+// Hears what each live record wrote, right after its dispatch, and the data
+// it wrote into: the screens' own, or while the screens show an earlier
+// moment, the live data kept aside. Records dispatched by any other road
+// (a look back in history, the catch-up on return to live) are not told.
+class DispatchObserver {
+ public:
+  virtual void RecordDispatched(const WriteReport& written, const ScreenData& data) = 0;
+
+ protected:
+  ~DispatchObserver() = default;
 };
 
 struct ListenerPorts {
@@ -67,6 +80,8 @@ class RaceDataListener : public QObject {
 
   void AddObserver(DatagramObserver* observer) { observers_.push_back(observer); }
   void RemoveObserver(DatagramObserver* observer);
+  void AddDispatchObserver(DispatchObserver* observer) { dispatch_observers_.push_back(observer); }
+  void RemoveDispatchObserver(DispatchObserver* observer);
 
   // A datagram that came by another road (a relay), taken as if `receiver`
   // had received it from `sender`.
@@ -108,4 +123,5 @@ class RaceDataListener : public QObject {
   std::chrono::nanoseconds drain_budget_ = kDrainBudget;
   std::vector<DatagramObserver*> observers_;
   RecordDispatcher* held_for_ = nullptr;
+  std::vector<DispatchObserver*> dispatch_observers_;
 };

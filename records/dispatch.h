@@ -28,6 +28,8 @@ class RecordDispatcher {
   // Says what the record wrote.
   WriteReport DispatchRecord(std::string_view text);
 
+  const ScreenData& Data() const { return data_; }
+
  private:
   ScreenData& data_;
   ScreenWindows windows_;

@@ -734,6 +734,107 @@ class History(unittest.TestCase):
         self.assertEqual(screen.end(), 0)
 
 
+START_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                          "start-list.csv")
+DEMO_SESSION = os.path.join(os.path.dirname(START_LIST), "demo-session.txt")
+TODAY_HEADINGS = ["Screen", "Heat", "Place", "Points", "Time", "Status"]
+
+
+def focused_in(title, role, name):
+    """Whether the control `name` of the window `title` has the keyboard."""
+    frame = Accessible.frame(title)
+    node = Accessible.find(frame, role, name) if frame else None
+    return node is not None and node.getState().contains(pyatspi.STATE_FOCUSED)
+
+
+class RiderCards(unittest.TestCase):
+    """A rider's card from a double click on a row and from Ctrl+R and a
+    bib: the start list's fields, today so far and the notes, read as a
+    screen reader reads them."""
+
+    def test_card_by_double_click_and_by_ctrl_r(self):
+        screen = CommentatorScreen(args=("--start-list", START_LIST))
+        self.addCleanup(screen.cleanup)
+        wait_for(lambda: "31 riders from start-list.csv" in Accessible.find_text(
+            Accessible.frame(MAIN), "Feed status").description)
+        keirin = "MEN'S KEIRIN ROUND 1 - HEAT 2"
+        send("{scratch}+{title}" + keirin + "{time}10.270{spd}70.11")
+        send("{scratch}+{list}0{rank}1{bib}52{name}A. KRISTIANSEN{nat}NOR{status}{laps}6")
+        send("{scratch}+{list}1{rank}2{bib}61{name}K. PARK{nat}KOR{status}{laps}6")
+        wait_for(lambda: Accessible.table(SCRATCH, "Competitors")[2][1] == "61")
+
+        # A double click on the winner's name.
+        table = Accessible.find(Accessible.frame(SCRATCH), "table", "Competitors").queryTable()
+        extents = table.getAccessibleAt(0, 2).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        X.run("xdotool", "mousemove", "--sync", str(extents.x + extents.width // 2),
+              str(extents.y + extents.height // 2), "click", "--repeat", "2", "--delay", "80", "1")
+        card = "Rider 52  A. Kristiansen"
+        wait_for(lambda: Accessible.frame(card))
+        labels = Accessible.label_texts(card)
+        for field in ("Team: Nordic Track", "Nation: NOR", "Born: 2001-03-04",
+                      "palmares: Keirin heat winner two years running"):
+            self.assertIn(field, labels)
+        wait_for(lambda: Accessible.table(card, "Today so far") ==
+                 [TODAY_HEADINGS, ["Scratch", keirin, "1", "", "", ""]])
+
+        # Ctrl+R from the main window: the keyboard goes straight to the box.
+        X.run("xdotool", "windowfocus", "--sync", str(X.window(MAIN)))
+        X.run("xdotool", "key", "ctrl+r")
+        wait_for(lambda: focused_in(card, "text", "Rider"))
+        X.run("xdotool", "type", "--delay", "30", "61")
+        X.run("xdotool", "key", "Return")
+        card = "Rider 61  K. Park"
+        wait_for(lambda: Accessible.table(card, "Today so far") ==
+                 [TODAY_HEADINGS, ["Scratch", keirin, "2", "", "", ""]])
+        self.assertIn("Team: Gwangmyeong Track", Accessible.label_texts(card))
+
+        # The demo session: a rider of every screen, the time trial's by name
+        # through the start list, newest first.
+        feed("replay", DEMO_SESSION, "--speed", "40")
+        X.run("xdotool", "key", "ctrl+r")
+        wait_for(lambda: focused_in(card, "text", "Rider"))
+        X.run("xdotool", "type", "--delay", "30", "47")
+        X.run("xdotool", "key", "Return")
+        card = "Rider 47  L. Martens"
+        wait_for(lambda: Accessible.table(card, "Today so far") == [TODAY_HEADINGS] + [
+            ["Time trial", "Time trial", "6", "", "4:10.314", ""],
+            ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 2", "2", "", "", ""],
+            ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 1", "1", "", "10.116", ""],
+            ["Points race", "Points race", "19", "-15", "", ""],
+            ["Points race", "Sprint 3 - Lap 50", "1", "5", "", ""],
+            ["Scratch", "MEN'S SCRATCH 15 KM - 60 LAPS", "13", "", "", ""]])
+
+        # A note, saved beside commentator.dat as it is typed.
+        X.run("xdotool", "key", "alt+n")
+        wait_for(lambda: focused_in(card, "text", "Notes"))
+        X.run("xdotool", "type", "--delay", "20", "Quarter-finalist last year; kilo specialist")
+        notes = screen.path("commentator-notes.json")
+
+        def saved():
+            with open(notes, encoding="utf-8") as file:
+                return "kilo specialist" in file.read()
+
+        wait_for(saved, timeout=5)
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        subprocess.run(["import", "-window", str(X.window(card)),
+                        os.path.join(ARTIFACTS, "rider-card.png")], check=True, timeout=30)
+        self.assertEqual(screen.end(), 0)
+
+    def test_a_start_list_with_an_error_ends_the_start(self):
+        work = tempfile.mkdtemp(prefix="commentator-e2e-")
+        self.addCleanup(shutil.rmtree, work, True)
+        with open(os.path.join(work, "list.csv"), "wb") as file:
+            file.write(b"bib,name\r\n23,A\r\n24,\"B\r\n23,C\r\n")
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        bad = subprocess.run([PROGRAM, "--start-list", "list.csv"], cwd=work, env=env,
+                             capture_output=True, text=True, timeout=30)
+        self.assertEqual(bad.returncode, 2)
+        self.assertEqual(bad.stderr, "orvane-commentator: --start-list: list.csv: line 3, column 2:"
+                                     " a quoted field that never ends\n")
+        self.assertEqual(os.listdir(work), ["list.csv"])
+
+
 if __name__ == "__main__":
     # Test names after the arguments pick tests, e.g. FeedNoticeOnScreens.
     unittest.main(argv=[sys.argv[0], "-v", *sys.argv[5:]])
