@@ -27,6 +27,7 @@
 
 class ListeningAddress;
 class RecordDispatcher;
+struct ScreenData;
 class TrafficLog;
 class UdpReceiver;
 class WriteReport;
