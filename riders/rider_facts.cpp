@@ -39,16 +39,6 @@ static_assert(kTimeTrialStandingsColumns[kTimeTrialScore].tag == "{score}");
 constexpr int kSprintRacers = 4;  // rows 0 to 3 of the heat: rank in column 1, racer in 2
 constexpr int kSprintTimeRow = 4;
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // A new heat when the title changes (a clear empties it first).
 void FollowTitle(std::string_view title, std::uint32_t& serial, std::string& current) {
   if (title != current) {
@@ -60,7 +50,7 @@ void FollowTitle(std::string_view title, std::uint32_t& serial, std::string& cur
 }  // namespace
 
 std::string RiderFacts::BibKey(std::string_view bib) {
-  return "b:" + std::string(Trim(bib));
+  return "b:" + std::string(TrimCell(bib));
 }
 
 std::string RiderFacts::NameKey(const QString& name) {
@@ -185,8 +175,8 @@ void RiderFacts::TakeTimeTrial(const WriteReport& written, const TimeTrialData& 
 }
 
 void RiderFacts::TakeRow(const Row& row) {
-  std::string_view bib = Trim(row.bib);
-  std::string_view name = Trim(row.rider);
+  std::string_view bib = TrimCell(row.bib);
+  std::string_view name = TrimCell(row.rider);
   if (bib.empty()) {
     SplitBibAndName(row.rider, bib, name);
   }
@@ -216,8 +206,8 @@ void RiderFacts::TakeRow(const Row& row) {
                               {&fact.points, row.points},
                               {&fact.time, row.time},
                               {&fact.status, row.status}}) {
-    if (!Trim(value).empty()) {
-      field->assign(Trim(value));
+    if (!TrimCell(value).empty()) {
+      field->assign(TrimCell(value));
     }
   }
   fact.order = records_;

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
-
-std::string_view Trim(std::string_view text) {
+std::string_view TrimCell(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
     text.remove_prefix(1);
   }
@@ -15,9 +13,11 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
+namespace {
+
 std::optional<RowRider> FromCells(std::string_view bib_cell, std::string_view name_cell) {
-  std::string_view bib = Trim(bib_cell);
-  std::string_view name = Trim(name_cell);
+  std::string_view bib = TrimCell(bib_cell);
+  std::string_view name = TrimCell(name_cell);
   if (bib.empty()) {
     SplitBibAndName(name_cell, bib, name);
   }
@@ -30,7 +30,7 @@ std::optional<RowRider> FromCells(std::string_view bib_cell, std::string_view na
 }  // namespace
 
 void SplitBibAndName(std::string_view cell, std::string_view& bib, std::string_view& name) {
-  cell = Trim(cell);
+  cell = TrimCell(cell);
   const std::size_t blank = cell.find(' ');
   const std::string_view first = cell.substr(0, blank);
   const bool digits = !first.empty() && std::all_of(first.begin(), first.end(), [](char c) {
@@ -42,7 +42,7 @@ void SplitBibAndName(std::string_view cell, std::string_view& bib, std::string_v
     return;
   }
   bib = first;
-  name = blank == std::string_view::npos ? std::string_view() : Trim(cell.substr(blank));
+  name = blank == std::string_view::npos ? std::string_view() : TrimCell(cell.substr(blank));
 }
 
 std::optional<RowRider> RiderOnRow(const ScreenData& data, const GridModel& grid, int row) {

@@ -16,6 +16,9 @@ struct RowRider {
   bool operator==(const RowRider&) const = default;
 };
 
+// `text` without blanks and tabs at either end.
+std::string_view TrimCell(std::string_view text);
+
 // A cell that joins a bib and a name: the bib is its first word when that
 // is all digits. Blanks around both are dropped.
 void SplitBibAndName(std::string_view cell, std::string_view& bib, std::string_view& name);
