@@ -41,10 +41,11 @@ QString BrokerLink::StatusText() const {
 }
 
 void BrokerLink::DatagramTaken(int receiver, std::string_view sender, std::string_view bytes,
-                               bool /*accepted*/) {
+                               bool accepted) {
   // Every datagram goes, turned away or not: the remote screen applies its
-  // own listening address to the venue's sender.
-  relay_.Publish(receiver, relay::SenderAddress(sender), bytes, relay::NowMicroseconds());
+  // own listening address to the venue's sender. The browser view shows
+  // what this desktop does.
+  relay_.Publish(receiver, relay::SenderAddress(sender), bytes, relay::NowMicroseconds(), accepted);
   SyncNotifiers();
   CheckState();
 }

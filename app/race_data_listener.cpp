@@ -3,17 +3,12 @@
 #include "app/listening_address.h"
 #include "platform/udp_receiver.h"
 #include "records/dispatch.h"
+#include "records/traffic_lines.h"
 
 #include <QElapsedTimer>
 
 #include <cstring>
 #include <string_view>
-
-namespace {
-
-constexpr std::string_view kIgnoredPrefix = "IGNORED packet from ";
-
-}  // namespace
 
 RaceDataListener::RaceDataListener(ListenerPorts ports, const ListeningAddress& address,
                                    RecordDispatcher& dispatcher, TrafficLog& log, QObject* parent)
@@ -105,7 +100,7 @@ void RaceDataListener::Take(int receiver, const std::string& sender, std::string
     }
     log_.AddLine(sender + ">" + text);
   } else {
-    log_.AddLine(std::string(kIgnoredPrefix) + sender);
+    log_.AddLine(IgnoredLine(sender));
   }
   for (DatagramObserver* observer : observers_) {
     observer->DatagramTaken(receiver, sender, bytes, accepted);

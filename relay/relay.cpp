@@ -226,8 +226,7 @@ Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
         options_.queue_limit,
         [this](const RecordMessage& message) { pending_.push_back(message); });
   } else {
-    view_ = std::make_unique<view::ViewPublisher>(options_.topic);
-    venue_screens_ = std::make_unique<ShadowScreens>(&view_->Log());
+    venue_ = std::make_unique<VenueRecords>(options_.topic);
   }
 }
 
@@ -394,7 +393,7 @@ int Relay::Tick() {
       now - last_snapshot_ >= kSnapshotEvery) {
     PublishSnapshot();
   }
-  if (view_) {
+  if (venue_) {
     FlushView();
   }
   if (sequencer_) {
@@ -409,8 +408,8 @@ int Relay::Tick() {
     next = std::min(
         next, std::chrono::ceil<std::chrono::milliseconds>(last_snapshot_ + kSnapshotEvery - now));
   }
-  if (view_ && connection_ == Connection::kConnected) {
-    if (const auto due = view_->NextDue(now)) {
+  if (venue_ && connection_ == Connection::kConnected) {
+    if (const auto due = venue_->View().NextDue(now)) {
       next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
     }
   }
@@ -418,7 +417,7 @@ int Relay::Tick() {
 }
 
 void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes,
-                    std::int64_t received_us) {
+                    std::int64_t received_us, bool accepted) {
   if (role_ != Role::kPublish) {
     return;
   }
@@ -439,10 +438,8 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
   } else {
     SendCounted(encoded);
   }
-  const WriteReport written = venue_screens_->Take(bytes);
-  view_->LogDatagram(SenderText(sender), bytes.substr(0, strnlen(bytes.data(), bytes.size())));
-  view_->Took(written, message.sequence, received_us, Clock::now());
-  late_join_.Add(message.sequence, sender, written, std::move(encoded));
+  venue_->Take(message.sequence, sender, bytes, received_us, accepted, std::move(encoded),
+               Clock::now());
   FlushView();
 }
 
@@ -658,7 +655,7 @@ void Relay::OnConnect(mosquitto*, void* self, int rc, int flags, const mosquitto
   if (relay.role_ == Role::kPublish) {
     // A broker that lost the retained snapshot gets it back at once.
     relay.PublishSnapshot();
-    relay.view_->MarkAllDue();
+    relay.venue_->View().MarkAllDue();
     relay.FlushView();
   } else {
     mosquitto_subscribe(relay.client_, nullptr, relay.options_.topic.c_str(), 1);
@@ -729,18 +726,18 @@ void Relay::FlushView() {
   if (setup_ || connection_ != Connection::kConnected) {
     return;
   }
-  view_->Flush(venue_screens_->Data(), Clock::now(), NowMicroseconds(),
-               [this](const std::string& topic, const std::string& payload) {
-                 return mosquitto_publish(client_, nullptr, topic.c_str(),
-                                          static_cast<int>(payload.size()), payload.data(), 1,
-                                          true) == MOSQ_ERR_SUCCESS;
-               });
+  venue_->View().Flush(venue_->ViewData(), Clock::now(), NowMicroseconds(),
+                       [this](const std::string& topic, const std::string& payload) {
+                         return mosquitto_publish(client_, nullptr, topic.c_str(),
+                                                  static_cast<int>(payload.size()), payload.data(),
+                                                  1, true) == MOSQ_ERR_SUCCESS;
+                       });
 }
 
 void Relay::PublishSnapshot() {
-  const auto records = late_join_.Records();
+  const auto records = venue_->LateJoin().Records();
   const std::string payload =
-      EncodeSnapshot(session_, late_join_.ValidUpTo(), NowMicroseconds(), records);
+      EncodeSnapshot(session_, venue_->LateJoin().ValidUpTo(), NowMicroseconds(), records);
   mosquitto_publish(client_, nullptr, state_topic_.c_str(), static_cast<int>(payload.size()),
                     payload.data(), 1, true);
   // After the snapshot, so a subscriber that finds itself behind fetches

@@ -27,12 +27,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "records/shadow_screens.h"
 #include "relay/broker_options.h"
-#include "relay/late_join_state.h"
 #include "relay/message.h"
 #include "relay/sequencer.h"
-#include "view/view_publisher.h"
+#include "relay/venue_records.h"
 
 struct mosquitto;
 struct mosquitto_message;
@@ -95,9 +93,10 @@ class Relay {
   // Returns the milliseconds until it wants to be called again.
   int Tick();
 
-  // Publisher: one datagram the venue took in.
+  // Publisher: one datagram the venue took in; `accepted` when the venue's
+  // own listening address let it through (the browser view shows only those).
   void Publish(int port_index, std::uint32_t sender, std::string_view bytes,
-               std::int64_t received_us);
+               std::int64_t received_us, bool accepted = true);
   // Subscriber: hands on the records that came in, in order.
   void DeliverPending();
 
@@ -162,12 +161,8 @@ class Relay {
   // Publisher.
   std::uint64_t session_ = 0;
   std::uint64_t sequence_ = 0;
-  LateJoinState late_join_;
-  // The browser view: each screen's state, from the same record rules.
-  std::unique_ptr<view::ViewPublisher> view_;
-  // The record rules on screens no window shows: what each datagram writes,
-  // for the late-join state.
-  std::unique_ptr<ShadowScreens> venue_screens_;
+  // The late-join state and the browser view.
+  std::unique_ptr<VenueRecords> venue_;
   bool snapshot_due_ = false;
   bool loss_unannounced_ = false;  // records lost since the queue last drained
   Clock::time_point last_snapshot_;

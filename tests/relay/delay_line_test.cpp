@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -12,8 +13,8 @@ using relay::DelayLine;
 using relay::RecordMessage;
 using Clock = DelayLine::Clock;
 
-// The venue's clock runs 1000 s ahead of ours.
-constexpr std::int64_t kVenueAhead_us = 1'000'000'000;
+// The venue's clock runs a day ahead of ours.
+constexpr std::int64_t kVenueAhead_us = 86'400'000'000;
 
 struct Arrival {
   Clock::time_point at;  // ours
@@ -185,4 +186,72 @@ TEST(DelayLineTest, TooManyHeldGoOnEarlyAndNoneIsLost) {
   EXPECT_EQ(line.Held(), 100u);
   line.SetDelay(601s);
   EXPECT_EQ(line.Delay(), 600s) << "clamped";
+}
+
+// Receive times are hostile: one forged record, or a venue clock that
+// steps, must not cancel the delay for the rest of the run. Records that
+// arrive outside the disturbed span keep the venue's rhythm (the delay plus
+// the transit and its jitter); none is ever held past the delay after it
+// came, none is lost, and the order is kept.
+TEST(DelayLineTest, ForgedTimesAndClockStepsDoNotCancelTheDelay) {
+  constexpr auto kDelay = 10s;
+  constexpr std::int64_t kHour_us = 3'600'000'000;
+  constexpr std::int64_t kFar_us = 1'000'000'000'000;  // eleven days
+  enum class Kind { kForged, kStep };
+  struct Case {
+    const char* name;
+    Kind kind;
+    std::size_t at;         // where in the feed
+    std::int64_t shift_us;  // the forged record's time, or the step
+  };
+  for (const Case c : {
+           Case{"forged far future", Kind::kForged, 1000, kFar_us},
+           Case{"forged far past", Kind::kForged, 1000, -kFar_us},
+           Case{"forged far future first", Kind::kForged, 0, kFar_us},
+           Case{"venue clock one hour on", Kind::kStep, 1000, kHour_us},
+           Case{"venue clock one hour back", Kind::kStep, 1000, -kHour_us},
+       }) {
+    SCOPED_TRACE(c.name);
+    std::vector<Arrival> feed = Feed(2000, 4);
+    std::vector<std::int64_t> shift(feed.size(), 0);  // of the venue's clock, per record
+    std::optional<std::size_t> forged;
+    const Clock::time_point disturbed = feed[c.at].at;
+    if (c.kind == Kind::kForged) {
+      Arrival fake = feed[c.at];
+      fake.message.received_us = std::max<std::int64_t>(0, fake.message.received_us + c.shift_us);
+      feed.insert(feed.begin() + static_cast<std::ptrdiff_t>(c.at), fake);
+      shift.insert(shift.begin() + static_cast<std::ptrdiff_t>(c.at), 0);
+      forged = c.at;
+    } else {
+      for (std::size_t i = c.at; i < feed.size(); ++i) {
+        feed[i].message.received_us += c.shift_us;
+        shift[i] = c.shift_us;
+      }
+    }
+    for (std::size_t i = 0; i < feed.size(); ++i) {
+      feed[i].message.sequence = i + 1;
+    }
+    // A forged record in the middle disturbs nothing; a forged first one or
+    // a step may send records on early until the window bears out the new
+    // basis.
+    const bool quiet = c.kind == Kind::kForged && c.at > 0;
+    const Clock::time_point healed = disturbed + DelayLine::kWindow + 1s;
+
+    DelayLine line(kDelay);
+    const std::vector<HandedOn> handed = RunLoop(line, feed);
+    ExpectInOrder(handed, feed.size());
+    for (const HandedOn& h : handed) {
+      const std::size_t i = h.message.sequence - 1;
+      ASSERT_LE(h.at, feed[i].at + kDelay) << i;
+      if (i == forged) {
+        continue;
+      }
+      const Clock::time_point came = feed[i].at;
+      if (quiet || came < disturbed - kDelay || came >= healed) {
+        const auto behind = Behind(h) + std::chrono::microseconds(shift[i]);
+        ASSERT_GE(behind, kDelay + 20ms) << i;
+        ASSERT_LE(behind, kDelay + 50ms) << i;
+      }
+    }
+  }
 }

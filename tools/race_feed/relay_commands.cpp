@@ -229,7 +229,8 @@ int RunPublish(const Options& options, std::ostream& err) {
       while (Clock::now() - start < kDrainBudget &&
              listeners[index].Receive(bytes, sender, too_long)) {
         if (!too_long) {
-          relay.Publish(index, sender, bytes, relay::NowMicroseconds());
+          // No listening address here: every datagram is shown.
+          relay.Publish(index, sender, bytes, relay::NowMicroseconds(), true);
         }
       }
     }
