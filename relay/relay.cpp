@@ -228,6 +228,8 @@ Relay::Relay(BrokerOptions options, Role role, Deliver deliver)
   } else {
     view_ = std::make_unique<view::ViewPublisher>(options_.topic);
     venue_screens_ = std::make_unique<ShadowScreens>(&view_->Log());
+    riders_ = std::make_unique<view::RiderView>(options_.topic);
+    view_->SetRowBib(riders_->Bibs(venue_screens_->Data()));
   }
 }
 
@@ -249,6 +251,16 @@ bool Relay::Start() {
   if (const std::string problem = BrokerOptionsProblem(options_); !problem.empty()) {
     error_ = problem;
     return false;
+  }
+  if (riders_ && !options_.start_list.empty()) {
+    StartListError list_error;
+    std::optional<StartList> list =
+        StartList::Load(QString::fromLocal8Bit(options_.start_list.c_str()), list_error);
+    if (!list) {
+      error_ = "start list " + options_.start_list + ": " + list_error.Text().toStdString();
+      return false;
+    }
+    riders_->SetStartList(std::move(list));
   }
   std::string password;
   if (!options_.password_file.empty() &&
@@ -413,6 +425,9 @@ int Relay::Tick() {
     if (const auto due = view_->NextDue(now)) {
       next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
     }
+    if (const auto due = riders_->NextDue(now)) {
+      next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
+    }
   }
   return static_cast<int>(std::max<std::int64_t>(next.count(), 10));
 }
@@ -442,6 +457,7 @@ void Relay::Publish(int port_index, std::uint32_t sender, std::string_view bytes
   const WriteReport written = venue_screens_->Take(bytes);
   view_->LogDatagram(SenderText(sender), bytes.substr(0, strnlen(bytes.data(), bytes.size())));
   view_->Took(written, message.sequence, received_us, Clock::now());
+  riders_->Took(written, venue_screens_->Data());
   late_join_.Add(message.sequence, sender, written, std::move(encoded));
   FlushView();
 }
@@ -659,6 +675,7 @@ void Relay::OnConnect(mosquitto*, void* self, int rc, int flags, const mosquitto
     // A broker that lost the retained snapshot gets it back at once.
     relay.PublishSnapshot();
     relay.view_->MarkAllDue();
+    relay.riders_->MarkAllDue();
     relay.FlushView();
   } else {
     mosquitto_subscribe(relay.client_, nullptr, relay.options_.topic.c_str(), 1);
@@ -729,12 +746,12 @@ void Relay::FlushView() {
   if (setup_ || connection_ != Connection::kConnected) {
     return;
   }
-  view_->Flush(venue_screens_->Data(), Clock::now(), NowMicroseconds(),
-               [this](const std::string& topic, const std::string& payload) {
-                 return mosquitto_publish(client_, nullptr, topic.c_str(),
-                                          static_cast<int>(payload.size()), payload.data(), 1,
-                                          true) == MOSQ_ERR_SUCCESS;
-               });
+  const auto send = [this](const std::string& topic, const std::string& payload) {
+    return mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                             payload.data(), 1, true) == MOSQ_ERR_SUCCESS;
+  };
+  view_->Flush(venue_screens_->Data(), Clock::now(), NowMicroseconds(), send);
+  riders_->Flush(Clock::now(), NowMicroseconds(), send);
 }
 
 void Relay::PublishSnapshot() {

@@ -32,6 +32,7 @@
 #include "relay/late_join_state.h"
 #include "relay/message.h"
 #include "relay/sequencer.h"
+#include "view/rider_view.h"
 #include "view/view_publisher.h"
 
 struct mosquitto;
@@ -165,6 +166,8 @@ class Relay {
   LateJoinState late_join_;
   // The browser view: each screen's state, from the same record rules.
   std::unique_ptr<view::ViewPublisher> view_;
+  // The browser's rider cards: each rider's day, from the same reports.
+  std::unique_ptr<view::RiderView> riders_;
   // The record rules on screens no window shows: what each datagram writes,
   // for the late-join state.
   std::unique_ptr<ShadowScreens> venue_screens_;
