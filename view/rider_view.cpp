@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace view {
@@ -67,46 +68,55 @@ void RiderView::Took(const WriteReport& written, const ScreenData& data) {
     if (bib.isEmpty()) {
       continue;
     }
-    if (const auto found = slots_.find(bib); found != slots_.end()) {
-      found->second.due = true;
-    } else if (slots_.size() < kMaxRiderDocuments) {
-      slots_.emplace(bib, Slot{});
+    if (slots_.contains(bib) || slots_.size() < kMaxRiderDocuments) {
+      slots_.try_emplace(bib);
+      due_.insert(bib);
     }
   }
 }
 
 void RiderView::MarkAllDue() {
   for (auto& [bib, slot] : slots_) {
-    slot.due = true;
+    slot.sent_hash = 0;
+    due_.insert(bib);
   }
 }
 
 void RiderView::Flush(Clock::time_point now, std::int64_t now_us, const Send& send) {
-  for (auto& [bib, slot] : slots_) {
-    if (!slot.due || (slot.ever_sent && now - slot.last_sent < kMinInterval)) {
+  for (auto next = due_.begin(); next != due_.end();) {
+    const QString& bib = *next;
+    Slot& slot = slots_[bib];
+    if (slot.ever_sent && now - slot.last_sent < kMinInterval) {
+      ++next;
       continue;
     }
     const StartListRider* entry = list_ ? list_->FindBib(bib) : nullptr;
     const std::vector<std::string> keys = KeysOfBib(bib, entry);
     const QString name = entry != nullptr ? entry->name : Bytes(facts_.LastName(keys.front()));
-    if (!send(Topic(bib), RiderDocument(bib, name, entry, facts_.Facts(keys), now_us))) {
+    const std::vector<RiderFact> facts = facts_.Facts(keys);
+    const std::size_t hash = std::hash<std::string>()(RiderDocument(bib, name, entry, facts, 0));
+    if (hash == slot.sent_hash) {
+      next = due_.erase(next);
+      continue;
+    }
+    if (!send(Topic(bib), RiderDocument(bib, name, entry, facts, now_us))) {
       return;  // all stays due
     }
-    slot.due = false;
+    slot.sent_hash = hash;
     slot.ever_sent = true;
     slot.last_sent = now;
+    next = due_.erase(next);
   }
 }
 
 std::optional<RiderView::Clock::time_point> RiderView::NextDue(Clock::time_point now) const {
   std::optional<Clock::time_point> next;
-  for (const auto& [bib, slot] : slots_) {
-    if (slot.due) {
-      const Clock::time_point at =
-          slot.ever_sent ? std::max(now, slot.last_sent + kMinInterval) : now;
-      if (!next || at < *next) {
-        next = at;
-      }
+  for (const QString& bib : due_) {
+    const Slot& slot = slots_.at(bib);
+    const Clock::time_point at =
+        slot.ever_sent ? std::max(now, slot.last_sent + kMinInterval) : now;
+    if (!next || at < *next) {
+      next = at;
     }
   }
   return next;

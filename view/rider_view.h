@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,15 +63,20 @@ class RiderView {
 
  private:
   struct Slot {
-    bool due = true;
     bool ever_sent = false;
     Clock::time_point last_sent;
+    // The last document sent, stamp aside: a row written again as it was
+    // sends nothing.
+    std::size_t sent_hash = 0;
   };
 
   std::string topic_;
   std::optional<StartList> list_;
   RiderFacts facts_;
   std::map<QString, Slot> slots_;
+  // The riders whose documents are due: a flood's every record looks at
+  // these only, not at every rider.
+  std::set<QString> due_;
 };
 
 }  // namespace view

@@ -445,6 +445,7 @@ class BrowserView(unittest.TestCase):
         """After the demo session (test 2): a note shared for bib 47, the
         card opened by a click on the time trial's row that names the rider
         without a bib, closed with Esc and opened again with Enter."""
+        started = time.monotonic()
         note = {"format": "orvane-note", "version": 1, "bib": "47",
                 "note": {"text": NOTE_47, "author": "anna", "time": 1765432100000}}
         publish_retained(self.broker.port, "venue", "venue-pw", "orvane/feed/notes/47",
@@ -482,6 +483,7 @@ class BrowserView(unittest.TestCase):
         self.page.find_element("id", "rider-close").click()
         self.assertFalse(self.page.execute_script(DUMP_CARD)["open"])
         self.assertEqual(serious, [])
+        print(f"rider card: {time.monotonic() - started:.1f} s", file=sys.stderr)
 
     def test_3_broker_restart(self):
         self.broker.stop()
