@@ -472,6 +472,7 @@ class BrowserView(unittest.TestCase):
         self.assertIn("Nation: BEL", last["fields"])
         self.assertTrue(last["author"].startswith("Last edit: anna, "), last["author"])
         serious = self.run_axe("rider card open")
+        self.page.save_screenshot(os.path.join(ARTIFACTS, "rider-card.png"))
 
         # Esc closes it and gives the focus back to the row; Enter opens it.
         from selenium.webdriver.common.keys import Keys  # pylint: disable=import-outside-toplevel
