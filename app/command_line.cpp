@@ -192,6 +192,9 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     error = "--delay goes with --subscribe";
     return std::nullopt;
   }
+  if (line.broker_role == relay::Role::kPublish && line.start_list) {
+    line.broker.start_list = *line.start_list;  // the browser's rider cards
+  }
   if (line.broker_role) {
     if (std::string problem = relay::BrokerOptionsProblem(line.broker); !problem.empty()) {
       error = problem;

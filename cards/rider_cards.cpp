@@ -2,6 +2,7 @@
 
 #include "cards/rider_card.h"
 #include "riders/bib.h"
+#include "riders/rider_keys.h"
 #include "riders/row_rider.h"
 
 #include <QAbstractItemView>
@@ -192,12 +193,10 @@ void RiderCards::Refresh() {
   std::vector<std::string> keys;
   QString name = name_;
   if (!bib_.isEmpty()) {
-    keys.push_back(RiderFacts::BibKey(bib_.toStdString()));
     entry = list_ ? list_->FindBib(bib_) : nullptr;
+    keys = KeysOfBib(bib_, entry);
     if (entry != nullptr) {
       name = entry->name;
-      keys.push_back(RiderFacts::NameKey(entry->name));
-      keys.push_back(RiderFacts::NameKey(entry->name + QLatin1Char(' ') + entry->nation));
     } else {
       name = FromBytes(facts_.LastName(keys.front()));
     }

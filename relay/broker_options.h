@@ -33,6 +33,9 @@ struct BrokerOptions {
   // Subscriber: how far behind the venue's receive time records are handed
   // on, 0 to kMaxDelaySeconds.
   int delay_s = 0;
+  // Publisher: the venue's start list (CSV), for the browser's rider cards;
+  // empty: none.
+  std::string start_list;
 
   // "mqtts://alice@broker.example:8883", never with a password.
   std::string Url() const;

@@ -249,6 +249,16 @@ bool Relay::Start() {
     error_ = problem;
     return false;
   }
+  if (venue_ && !options_.start_list.empty()) {
+    StartListError list_error;
+    std::optional<StartList> list =
+        StartList::Load(QString::fromLocal8Bit(options_.start_list.c_str()), list_error);
+    if (!list) {
+      error_ = "start list " + options_.start_list + ": " + list_error.Text().toStdString();
+      return false;
+    }
+    venue_->Riders().SetStartList(std::move(list));
+  }
   std::string password;
   if (!options_.password_file.empty() &&
       !ReadPasswordFile(options_.password_file, password, error_)) {
@@ -410,6 +420,9 @@ int Relay::Tick() {
   }
   if (venue_ && connection_ == Connection::kConnected) {
     if (const auto due = venue_->View().NextDue(now)) {
+      next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
+    }
+    if (const auto due = venue_->Riders().NextDue(now)) {
       next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(*due - now));
     }
   }
@@ -656,6 +669,7 @@ void Relay::OnConnect(mosquitto*, void* self, int rc, int flags, const mosquitto
     // A broker that lost the retained snapshot gets it back at once.
     relay.PublishSnapshot();
     relay.venue_->View().MarkAllDue();
+    relay.venue_->Riders().MarkAllDue();
     relay.FlushView();
   } else {
     mosquitto_subscribe(relay.client_, nullptr, relay.options_.topic.c_str(), 1);
@@ -726,12 +740,12 @@ void Relay::FlushView() {
   if (setup_ || connection_ != Connection::kConnected) {
     return;
   }
-  venue_->View().Flush(venue_->ViewData(), Clock::now(), NowMicroseconds(),
-                       [this](const std::string& topic, const std::string& payload) {
-                         return mosquitto_publish(client_, nullptr, topic.c_str(),
-                                                  static_cast<int>(payload.size()), payload.data(),
-                                                  1, true) == MOSQ_ERR_SUCCESS;
-                       });
+  const auto send = [this](const std::string& topic, const std::string& payload) {
+    return mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                             payload.data(), 1, true) == MOSQ_ERR_SUCCESS;
+  };
+  venue_->View().Flush(venue_->ViewData(), Clock::now(), NowMicroseconds(), send);
+  venue_->Riders().Flush(Clock::now(), NowMicroseconds(), send);
 }
 
 void Relay::PublishSnapshot() {

@@ -8,7 +8,10 @@
 
 namespace relay {
 
-VenueRecords::VenueRecords(std::string topic) : view_(std::move(topic)), shown_(&view_.Log()) {}
+VenueRecords::VenueRecords(std::string topic)
+    : view_(topic), shown_(&view_.Log()), riders_(std::move(topic)) {
+  view_.SetRowBib(riders_.Bibs(shown_.Data()));
+}
 
 void VenueRecords::Take(std::uint64_t sequence, std::uint32_t sender, std::string_view bytes,
                         std::int64_t received_us, bool accepted, std::string encoded,
@@ -17,6 +20,7 @@ void VenueRecords::Take(std::uint64_t sequence, std::uint32_t sender, std::strin
   WriteReport shown;
   if (accepted) {
     shown = shown_.Take(bytes);
+    riders_.Took(shown, shown_.Data());
     view_.LogDatagram(SenderText(sender), bytes.substr(0, strnlen(bytes.data(), bytes.size())));
   } else {
     view_.Log().AddLine(IgnoredLine(SenderText(sender)));

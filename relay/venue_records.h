@@ -3,12 +3,14 @@
 // remote screen applies its own listening address. The browser view shows
 // what the venue's desktop shows: only the datagrams its listening address
 // accepted reach the view's screens, and its log has the desktop's line for
-// each, the IGNORED one included. Both run the same record rules.
+// each, the IGNORED one included; the rider cards hear what those wrote.
+// Both run the same record rules.
 #pragma once
 
 #include "records/screen_data.h"
 #include "records/shadow_screens.h"
 #include "relay/late_join_state.h"
+#include "view/rider_view.h"
 #include "view/view_publisher.h"
 
 #include <chrono>
@@ -31,6 +33,8 @@ class VenueRecords {
 
   const LateJoinState& LateJoin() const { return late_join_; }
   view::ViewPublisher& View() { return view_; }
+  // The browser's rider cards, from what the accepted records wrote.
+  view::RiderView& Riders() { return riders_; }
   // The screens the view's documents are made from.
   const ScreenData& ViewData() const { return shown_.Data(); }
 
@@ -39,6 +43,7 @@ class VenueRecords {
   ShadowScreens all_;    // every datagram, for the late-join state
   ShadowScreens shown_;  // the accepted ones, writing the view's log
   LateJoinState late_join_;
+  view::RiderView riders_;
 };
 
 }  // namespace relay

@@ -59,6 +59,7 @@ std::string RiderFacts::NameKey(const QString& name) {
 
 void RiderFacts::Take(const WriteReport& written, const ScreenData& data) {
   ++records_;
+  touched_.clear();
   if (written.None()) {
     return;
   }
@@ -211,6 +212,7 @@ void RiderFacts::TakeRow(const Row& row) {
     }
   }
   fact.order = records_;
+  touched_.push_back(key);
 }
 
 std::vector<RiderFact> RiderFacts::Facts(const std::vector<std::string>& keys) const {

@@ -43,6 +43,10 @@ class RiderFacts {
   // The name the rows gave last for `key` (bytes as the record had them).
   std::string LastName(const std::string& key) const;
 
+  // The keys of the riders the last Take() wrote an entry of, in row order
+  // (a key may come more than once).
+  const std::vector<std::string>& Touched() const { return touched_; }
+
   std::uint64_t Records() const { return records_; }
   std::size_t EntryCount() const { return facts_.size(); }
 
@@ -78,4 +82,5 @@ class RiderFacts {
   std::unordered_map<std::string, std::vector<std::uint32_t>> by_rider_;
   std::unordered_map<std::string, std::uint32_t> by_heat_rider_;
   std::unordered_map<std::string, std::string> last_name_;
+  std::vector<std::string> touched_;
 };

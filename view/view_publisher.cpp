@@ -77,7 +77,7 @@ void ViewPublisher::Flush(const ScreenData& data, Clock::time_point now, std::in
     } else if (screen == Screen::kStatus) {
       payload = StatusDocument(feed, stamp);
     } else {
-      payload = ScreenDocument(screen, data, stamp);
+      payload = ScreenDocument(screen, data, stamp, row_bib_);
     }
     if (!send(Topic(screen), payload)) {
       return;  // the client takes nothing now; all stays due

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace view {
 
@@ -52,6 +53,9 @@ class ViewPublisher {
   // When Flush() has something to send next, if anything is waiting.
   std::optional<Clock::time_point> NextDue(Clock::time_point now) const;
 
+  // The screens' documents carry each rider row's bib from now on.
+  void SetRowBib(RowBib bibs) { row_bib_ = std::move(bibs); }
+
   std::string Topic(Screen screen) const;
   FeedState Feed(Clock::time_point now) const;
 
@@ -71,6 +75,7 @@ class ViewPublisher {
   std::int64_t received_us_ = 0;
   std::optional<Clock::time_point> last_record_;
   std::string sent_feed_text_;
+  RowBib row_bib_;
 };
 
 }  // namespace view

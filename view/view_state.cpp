@@ -27,7 +27,8 @@ QJsonArray Widths(std::span<const Column> columns) {
 
 // Every cell, row by row; trailing empty rows are left off ("row_count"
 // says how many the grid has), so an empty list costs a few bytes.
-QJsonObject Grid(const GridModel& grid, std::span<const Column> columns = {}) {
+QJsonObject Grid(const GridModel& grid, std::span<const Column> columns = {},
+                 const RowBib& bibs = {}) {
   int used = 0;
   for (int row = 0; row < grid.RowCount(); ++row) {
     for (int col = 0; col < grid.ColCount(); ++col) {
@@ -53,6 +54,18 @@ QJsonObject Grid(const GridModel& grid, std::span<const Column> columns = {}) {
   if (!columns.empty()) {
     object.insert("widths", Widths(columns));
   }
+  if (bibs) {
+    QJsonArray row_bibs;
+    bool any = false;
+    for (int row = 0; row < used; ++row) {
+      const std::string bib = bibs(grid, row);
+      any = any || !bib.empty();
+      row_bibs.append(Text(bib));
+    }
+    if (any) {
+      object.insert("bibs", row_bibs);
+    }
+  }
   return object;
 }
 
@@ -64,14 +77,14 @@ QJsonArray Column0(const GridModel& grid) {
   return lines;
 }
 
-QJsonObject Scratch(const ScratchData& data) {
+QJsonObject Scratch(const ScratchData& data, const RowBib& bibs) {
   return {{"heat", Grid(data.heat, kHeatColumns)},
-          {"competitors", Grid(data.competitors, kCompetitorColumns)}};
+          {"competitors", Grid(data.competitors, kCompetitorColumns, bibs)}};
 }
 
 // Every sprint as the desktop would show it when chosen, so the browser
 // chooses one locally without knowing how the store is laid out.
-QJsonObject PointsRace(const PointsRaceData& data) {
+QJsonObject PointsRace(const PointsRaceData& data, const RowBib& bibs) {
   QJsonArray sprints;
   for (int sprint = 0; sprint < kSprintCount; ++sprint) {
     QJsonArray places;
@@ -84,27 +97,32 @@ QJsonObject PointsRace(const PointsRaceData& data) {
     }
     sprints.append(places);
   }
-  return {{"standings", Grid(data.standings, kStandingsColumns)},
+  return {{"standings", Grid(data.standings, kStandingsColumns, bibs)},
           {"wide_name_width", kWideStandingsNameWidth},
           {"sprint_names", Column0(data.sprint_names)},
           {"chosen_sprint", data.ChosenSprint()},
-          {"shown_sprint", Grid(data.shown_sprint, kSprintResultColumns)},
+          {"shown_sprint", Grid(data.shown_sprint, kSprintResultColumns, bibs)},
           {"sprints", sprints}};
 }
 
-QJsonObject Sprint(const SprintData& data) {
-  return {{"title", Text(data.title.Text())}, {"heat", Grid(data.heat, kSprintHeatColumns)}};
+QJsonObject Sprint(const SprintData& data, const RowBib& bibs) {
+  return {{"title", Text(data.title.Text())}, {"heat", Grid(data.heat, kSprintHeatColumns, bibs)}};
 }
 
-QJsonObject TimeTrial(const TimeTrialData& data) {
+QJsonObject TimeTrial(const TimeTrialData& data, const RowBib& bibs) {
   QJsonArray panels;
   for (const RiderPanelData& panel : data.panels) {
-    panels.append(QJsonObject{{"summary", Column0(panel.summary)},
-                              {"laps", Grid(panel.laps, kLapColumns)},
-                              {"time", Text(panel.time.Text())},
-                              {"difference", Text(panel.difference.Text())}});
+    QJsonObject object{{"summary", Column0(panel.summary)},
+                       {"laps", Grid(panel.laps, kLapColumns)},
+                       {"time", Text(panel.time.Text())},
+                       {"difference", Text(panel.difference.Text())}};
+    if (const std::string bib = bibs ? bibs(panel.summary, 0) : std::string(); !bib.empty()) {
+      object.insert("bib", Text(bib));
+    }
+    panels.append(object);
   }
-  return {{"standings", Grid(data.standings, kTimeTrialStandingsColumns)}, {"panels", panels}};
+  return {{"standings", Grid(data.standings, kTimeTrialStandingsColumns, bibs)},
+          {"panels", panels}};
 }
 
 std::string Document(Screen screen, QJsonObject content, const Stamp& stamp) {
@@ -155,16 +173,17 @@ Touched ScreensTouched(const WriteReport& report) {
   return touched;
 }
 
-std::string ScreenDocument(Screen screen, const ScreenData& data, const Stamp& stamp) {
+std::string ScreenDocument(Screen screen, const ScreenData& data, const Stamp& stamp,
+                           const RowBib& bibs) {
   switch (screen) {
     case Screen::kScratch:
-      return Document(screen, Scratch(data.scratch), stamp);
+      return Document(screen, Scratch(data.scratch, bibs), stamp);
     case Screen::kPointsRace:
-      return Document(screen, PointsRace(data.points_race), stamp);
+      return Document(screen, PointsRace(data.points_race, bibs), stamp);
     case Screen::kSprint:
-      return Document(screen, Sprint(data.sprint), stamp);
+      return Document(screen, Sprint(data.sprint, bibs), stamp);
     case Screen::kTimeTrial:
-      return Document(screen, TimeTrial(data.time_trial), stamp);
+      return Document(screen, TimeTrial(data.time_trial, bibs), stamp);
     case Screen::kQuickText:
       return Document(screen, {{"lines", Column0(data.quick_text.lines)}}, stamp);
     case Screen::kLog:

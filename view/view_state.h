@@ -12,6 +12,7 @@
 #include <bitset>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -47,8 +48,15 @@ struct FeedState {
   std::string text;   // "waiting for the first record", "quiet for 20 s", ...
 };
 
-// Empty for kLog and kStatus, which take their own content.
-std::string ScreenDocument(Screen screen, const ScreenData& data, const Stamp& stamp);
+// The bib of the rider on a row of one of the data's grids, empty for none:
+// the venue knows it from the rows and its start list, the page opens that
+// rider's card from the row.
+using RowBib = std::function<std::string(const GridModel& grid, int row)>;
+
+// Empty for kLog and kStatus, which take their own content. With `bibs`,
+// the grids that name riders carry each row's bib.
+std::string ScreenDocument(Screen screen, const ScreenData& data, const Stamp& stamp,
+                           const RowBib& bibs = {});
 std::string LogDocument(const std::deque<std::string>& lines, const Stamp& stamp);
 std::string StatusDocument(const FeedState& feed, const Stamp& stamp);
 

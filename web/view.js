@@ -29,6 +29,7 @@
   let feed = null;          // the venue's status document
   let delayS = clampDelay(Number(params.get('delay')) || 0);
   const held = [];
+  const card = window.orvaneRiderCard ? window.orvaneRiderCard(TOPIC) : null;
 
   function clampDelay(seconds) {
     return Math.max(0, Math.min(MAX_DELAY_S, Math.floor(seconds) || 0));
@@ -54,6 +55,8 @@
     const widths = Array.isArray(grid.widths) ? grid.widths : null;
     const fixedRows = grid.fixed_rows === 1 ? 1 : 0;
     const fixedCols = grid.fixed_cols === 1 ? 1 : 0;
+    // The venue names the rider on each row: a click opens the rider's card.
+    const bibs = !rowsOverride && Array.isArray(grid.bibs) ? grid.bibs : [];
     const caption = table.querySelector('caption');
     table.replaceChildren();
     if (caption) table.appendChild(caption);
@@ -78,6 +81,10 @@
         if (widths && !(Number(widths[c]) > 0)) cell.className = 'gone';
         cell.textContent = cellText(rows, r, c);
         tr.appendChild(cell);
+      }
+      if (r >= fixedRows && typeof bibs[r] === 'string' && /^[A-Za-z0-9]{1,8}$/.test(bibs[r])) {
+        tr.dataset.bib = bibs[r];
+        tr.tabIndex = 0;
       }
       (r < fixedRows ? head : body).appendChild(tr);
     }
@@ -150,7 +157,8 @@
       const rider = 'Rider ' + (index + 1);
       const summary = Array.isArray(panel.summary) ? panel.summary : [];
       fillTable($('[data-grid=summary]', box),
-                {col_count: 1, row_count: summary.length, rows: summary.map((s) => [s])});
+                {col_count: 1, row_count: summary.length, rows: summary.map((s) => [s]),
+                  bibs: typeof panel.bib === 'string' ? [panel.bib] : []});
       fillTable($('[data-grid=laps]', box), panel.laps);
       setText($('[data-text=time]', box), panel.time, rider + ' time');
       setText($('[data-text=difference]', box), panel.difference, rider + ' difference');
@@ -281,6 +289,7 @@
 
   function onMessage(topic, payload) {
     const arrived = performance.now();
+    if (card && card.take(topic, payload)) return;
     const prefix = TOPIC + '/view/';
     if (!topic.startsWith(prefix) || payload.length > MAX_BYTES) {
       stats.refused += 1;
@@ -323,7 +332,8 @@
     });
     client.on('connect', () => {
       connection = 'connected';
-      client.subscribe(TOPIC + '/view/#', {qos: 1});
+      // One level: the screens; the riders' documents only while a card shows one.
+      client.subscribe(TOPIC + '/view/+', {qos: 1});
       showStatus();
     });
     const down = () => {
@@ -335,6 +345,7 @@
     client.on('close', down);
     client.on('error', down);
     client.on('message', onMessage);
+    if (card) card.attach(client);
     return client;
   }
 
@@ -376,7 +387,7 @@
   showScreens();
   showStatus();
   // For the tests and the benchmark: what was drawn and how fast.
-  window.orvaneView = {docs, stats, shown: shownScreen, status: () => connection};
+  window.orvaneView = {docs, stats, shown: shownScreen, status: () => connection, card};
   if (window.mqtt) {
     connect();
   } else {

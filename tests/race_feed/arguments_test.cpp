@@ -62,6 +62,8 @@ TEST(RaceFeedArguments, WrongCommandLinesAreRefusedWithAReason) {
       {{"send", "x", "--rate", "5"}, "--rate does nothing for send (only for flood)"},
       {{"send", "x", "--quiet"}, "--quiet does nothing for send"},
       {{"demo", "--count", "5"}, "--count does nothing for demo (only for flood)"},
+      {{"subscribe", "mqtt://h", "--start-list", "riders.csv"},
+       "--start-list does nothing for subscribe (only for publish)"},
       {{"flood", "--speed", "2"}, "--speed does nothing for flood (only for demo and replay)"},
       {{"publish", "mqtt://h", "--port", "1"}, "--port does nothing for publish"},
       {{"publish", "mqtt://h", "--host", "h"}, "--host does nothing for publish"},
@@ -146,8 +148,10 @@ TEST(RaceFeedArguments, OptionsGoAnywhereInEitherForm) {
   EXPECT_EQ(subscribe.options->broker.cafile, "ca.crt");
   EXPECT_EQ(subscribe.options->broker.password_file, files.Path("private"));
 
-  const ParseResult publish = ParseArguments({"publish", "mqtt://broker.example"});
+  const ParseResult publish =
+      ParseArguments({"publish", "mqtt://broker.example", "--start-list", "riders.csv"});
   ASSERT_TRUE(publish.options) << publish.error;
+  EXPECT_EQ(publish.options->broker.start_list, "riders.csv");
   EXPECT_EQ(publish.options->ports, (std::array<int, 2>{29105, 29104}));
   EXPECT_EQ(publish.options->broker.topic, "orvane/feed");
   EXPECT_EQ(publish.options->broker.port, 1883);

@@ -326,8 +326,9 @@ TEST_F(BrokerAclTest, OnlyTheVenuePublishesAndReadersOnlyRead) {
   EXPECT_EQ(wrong.Connected(), CONNACK_REFUSED_NOT_AUTHORIZED);
 }
 
-// The browsers' user reads the screens' view and nothing else, and
-// publishes nowhere; the WebSockets listener serves the page beside it.
+// The browsers' user reads the screens' view and the notes its rider cards
+// show, nothing else, and publishes nowhere (no note either); the
+// WebSockets listener serves the page beside it.
 TEST_F(BrokerAclTest, TheViewerReadsTheViewOnly) {
   StartBroker(false);
   Client venue(*broker_, "venue", "venue-pw");
@@ -337,12 +338,14 @@ TEST_F(BrokerAclTest, TheViewerReadsTheViewOnly) {
   ASSERT_TRUE(viewer.Subscribe(kReadTopics));
 
   const std::string topic = kTopic;
-  for (const std::string& where : {topic, topic + "/state", topic + "/notes/1"}) {
+  for (const std::string& where : {topic, topic + "/state"}) {
     ASSERT_EQ(venue.Publish(where, "hidden " + where, where.ends_with("/state")), 0) << where;
   }
+  ASSERT_EQ(venue.Publish(topic + "/notes/1", "note", true), 0);
   ASSERT_EQ(venue.Publish(topic + "/view/scratch", "shown", true), 0);
   ASSERT_TRUE(viewer.WaitFor("shown"));
-  EXPECT_EQ(viewer.Received(), std::vector<std::string>{topic + "/view/scratch shown"});
+  EXPECT_EQ(viewer.Received(),
+            (std::vector<std::string>{topic + "/notes/1 note", topic + "/view/scratch shown"}));
 
   ForgeriesNeverReachReaders(*broker_, venue, viewer,
                              {
@@ -350,6 +353,8 @@ TEST_F(BrokerAclTest, TheViewerReadsTheViewOnly) {
                                  {"viewer", MQTT_PROTOCOL_V5, topic, false},
                                  {"viewer", MQTT_PROTOCOL_V5, topic + "/view/scratch", true},
                                  {"viewer", MQTT_PROTOCOL_V311, topic + "/view/status", true},
+                                 {"viewer", MQTT_PROTOCOL_V5, topic + "/notes/1", true},
+                                 {"viewer", MQTT_PROTOCOL_V311, topic + "/notes/2", true},
                              },
                              topic + "/view/log");
 

@@ -6,8 +6,9 @@ and headless Chromium showing the page as the broker's read-only viewer.
 docs/demo-session.txt is replayed into the screen in parts; after each part
 every cell of every screen the desktop shows must equal the page's, read
 from the desktop through the accessibility bus (as the end-to-end test
-reads it) and from the page's tables. Late joiners, a broker restart and an
-accessibility check follow; a screenshot goes to docs/browser-view.png.
+reads it) and from the page's tables. A rider's card opened from a row
+follows, then late joiners, a broker restart and an accessibility check; a
+screenshot goes to docs/browser-view.png.
 
 Usage (from run_browser.sh, in a network namespace and a session bus):
 browser_test.py PROGRAM RACE_FEED PAGE_DIR NPM_DIR SOURCE_DIR ARTIFACT_DIR
@@ -46,7 +47,36 @@ SESSION = os.path.join(SOURCE_DIR, "docs", "demo-session.txt")
 SPEED = 5           # the demo session's 260 s in about 52 s
 PARTS = 4           # checkpoints: after each part of the session
 LATE_JOINS = 20
-PAGE_FILES = ["index.html", "view.css", "view.js", "mqtt.min.js", "DSEG7Classic-Bold.ttf"]
+PAGE_FILES = ["index.html", "view.css", "view.js", "rider_card.js", "mqtt.min.js",
+              "DSEG7Classic-Bold.ttf"]
+START_LIST = os.path.join(SOURCE_DIR, "docs", "start-list.csv")
+# Bib 47 after the whole demo session, as the desktop card shows it
+# (tests/e2e/e2e_test.py, RiderCards): the time trial's row by name only.
+TODAY_47 = [
+    ["Time trial", "Time trial", "6", "", "4:10.314", ""],
+    ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 2", "2", "", "", ""],
+    ["Sprint", "MEN'S SPRINT 1/4 FINAL - HEAT 1 - RACE 1", "1", "", "10.116", ""],
+    ["Points race", "Points race", "19", "-15", "", ""],
+    ["Points race", "Sprint 3 - Lap 50", "1", "5", "", ""],
+    ["Scratch", "MEN'S SCRATCH 15 KM - 60 LAPS", "13", "", "", ""],
+]
+NOTE_47 = "Quarter-finalist last year;\nkilo specialist"
+
+# The rider card as the page shows it.
+DUMP_CARD = """
+const card = document.getElementById('rider-card');
+const table = document.getElementById('today-so-far');
+return {
+  open: card.open,
+  title: document.getElementById('rider-title').textContent,
+  fields: [...card.querySelectorAll('#rider-fields dt')].map((dt) => dt.textContent + ' ' + dt.nextElementSibling.textContent),
+  head: [...table.querySelectorAll('thead th')].map((th) => th.textContent),
+  rows: [...table.querySelectorAll('tbody tr')].map((tr) => [...tr.children].map((td) => td.textContent)),
+  note: document.getElementById('rider-note').textContent,
+  author: document.getElementById('rider-note-author').textContent,
+  focused: document.activeElement ? (document.activeElement.dataset.bib || document.activeElement.id) : '',
+};
+"""
 
 
 def wait_for(what, timeout=10.0, step=0.1):
@@ -77,6 +107,39 @@ def listening(port):
             return True
     except OSError:
         return False
+
+
+def publish_retained(port, user, password, topic, payload):
+    """One retained QoS 1 message as `user`, in MQTT 3.1.1 by hand (the
+    test needs no client library); returns once the broker acknowledged it."""
+    def text(value):
+        data = value.encode()
+        return len(data).to_bytes(2, "big") + data
+
+    def packet(kind, body):
+        length, size = b"", len(body)
+        while True:
+            byte, size = size % 128, size // 128
+            length += bytes([byte | (0x80 if size else 0)])
+            if not size:
+                return bytes([kind]) + length + body
+
+    def read(sock, count):
+        data = b""
+        while len(data) < count:
+            chunk = sock.recv(count - len(data))
+            if not chunk:
+                raise AssertionError("the broker closed the connection")
+            data += chunk
+        return data
+
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as sock:
+        sock.sendall(packet(0x10, text("MQTT") + bytes([4, 0xC2, 0, 30]) + text("browser-test") +
+                            text(user) + text(password)))
+        assert read(sock, 4) == b"\x20\x02\x00\x00", "the broker refused the connection"
+        sock.sendall(packet(0x33, text(topic) + (1).to_bytes(2, "big") + payload))
+        assert read(sock, 4)[0] == 0x40, "no PUBACK"
+        sock.sendall(b"\xe0\x00")
 
 
 class Broker:
@@ -127,7 +190,7 @@ class Desktop:
         env.pop("QT_QPA_PLATFORM", None)
         self.output = open(os.path.join(directory, "program.log"), "wb")
         self.process = subprocess.Popen(
-            [PROGRAM, "--publish", f"mqtt://venue@127.0.0.1:{broker.port}",
+            [PROGRAM, "--start-list", START_LIST, "--publish", f"mqtt://venue@127.0.0.1:{broker.port}",
              "--password-file", os.path.join(broker.dir, "venue.pw"), "--allow-plain-password"],
             cwd=directory, env=env, stdout=self.output, stderr=subprocess.STDOUT)
         wait_for(lambda: self.frame(MAIN), timeout=30)
@@ -365,6 +428,63 @@ class BrowserView(unittest.TestCase):
         self.assertEqual(len(joins), LATE_JOINS)
         self.assertLessEqual(joins[-1], 1.0, joins)
         self.assertEqual(self.status(), "Feed live")
+
+    def run_axe(self, what):
+        """The serious and critical violations axe-core finds on the page."""
+        with open(os.path.join(NPM_DIR, "node_modules", "axe-core", "axe.min.js"),
+                  encoding="utf-8") as file:
+            self.page.execute_script(file.read())
+        result = self.page.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "axe.run(document).then((r) => done(r.violations), (e) => done(String(e)));")
+        self.assertIsInstance(result, list, result)
+        return [f"{what}: {v['id']} ({v['impact']}): {v['help']}"
+                for v in result if v["impact"] in ("serious", "critical")]
+
+    def test_2a_rider_card_from_a_row(self):
+        """After the demo session (test 2): a note shared for bib 47, the
+        card opened by a click on the time trial's row that names the rider
+        without a bib, closed with Esc and opened again with Enter."""
+        started = time.monotonic()
+        note = {"format": "orvane-note", "version": 1, "bib": "47",
+                "note": {"text": NOTE_47, "author": "anna", "time": 1765432100000}}
+        publish_retained(self.broker.port, "venue", "venue-pw", "orvane/feed/notes/47",
+                         json.dumps(note).encode())
+        self.page.find_element("id", "tab-time_trial").click()
+        row = wait_for(lambda: self.page.find_element(
+            "css selector", "#screen-time_trial [data-grid=standings] tr[data-bib='47']"))
+        self.assertIn("L. MARTENS BEL", row.text)
+        row.click()
+        expected = {"open": True, "title": "47  L. Martens", "head": [
+            "Screen", "Heat", "Place", "Points", "Time", "Status"], "rows": TODAY_47,
+            "note": NOTE_47}
+        last = {}
+
+        def shown():
+            card = self.page.execute_script(DUMP_CARD)
+            last.update(card)
+            return {key: card[key] for key in expected} == expected
+
+        try:
+            wait_for(shown, timeout=5)
+        except AssertionError:
+            self.fail(f"card: {json.dumps(last)}")
+        self.assertIn("Nation: BEL", last["fields"])
+        self.assertTrue(last["author"].startswith("Last edit: anna, "), last["author"])
+        serious = self.run_axe("rider card open")
+        self.page.save_screenshot(os.path.join(ARTIFACTS, "rider-card.png"))
+
+        # Esc closes it and gives the focus back to the row; Enter opens it.
+        from selenium.webdriver.common.keys import Keys  # pylint: disable=import-outside-toplevel
+        self.page.switch_to.active_element.send_keys(Keys.ESCAPE)
+        wait_for(lambda: not self.page.execute_script(DUMP_CARD)["open"], timeout=2)
+        self.assertEqual(self.page.execute_script(DUMP_CARD)["focused"], "47")
+        self.page.switch_to.active_element.send_keys(Keys.ENTER)
+        wait_for(lambda: self.page.execute_script(DUMP_CARD)["rows"] == TODAY_47, timeout=3)
+        self.page.find_element("id", "rider-close").click()
+        self.assertFalse(self.page.execute_script(DUMP_CARD)["open"])
+        self.assertEqual(serious, [])
+        print(f"rider card: {time.monotonic() - started:.1f} s", file=sys.stderr)
 
     def test_3_broker_restart(self):
         self.broker.stop()

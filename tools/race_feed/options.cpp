@@ -72,6 +72,9 @@ Options:
                    crosses the network in clear
   --delay S        subscribe: hand each record on S seconds (0..600) after the
                    venue took it in, in the venue's rhythm (default 0)
+  --start-list FILE
+                   publish: the riders of the day (CSV with a "bib" column),
+                   for the rider cards of the browser view
   --quiet          no progress bar or connection messages
   --help           this text
   --version        race-feed's version
@@ -111,6 +114,7 @@ const std::vector<OptionUse>& OptionUses() {
       {"--cafile", true, {kPublish, kSubscribe}},
       {"--password-file", true, {kPublish, kSubscribe}},
       {"--delay", true, {kSubscribe}},
+      {"--start-list", true, {kPublish}},
       {"--allow-plain-password", false, {kPublish, kSubscribe}},
       // A single send finishes before a progress bar would show.
       {"--quiet", false, {kDemo, kReplay, kFlood, kPublish, kSubscribe}},
@@ -238,6 +242,8 @@ std::string SetValue(Options& options, std::string_view name, const std::string&
       return bad + " (scratch, tt, pts, sprint, qdtype or mixed)";
     }
     options.family = *family;
+  } else if (name == "--start-list") {
+    options.broker.start_list = value;
   } else if (name == "--viewer-password") {
     options.viewer_password = value;
   } else if (relay::IsBrokerOption(name)) {
