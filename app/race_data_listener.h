@@ -1,16 +1,14 @@
 // The race data listener: two UDP receivers (ports 29105 and 29104) that
 // hand every accepted record to DispatchRecord and log every datagram.
 //
-// Records are handled one at a time, in the order they arrived: a record's
-// handling may let the event loop run (the scratch screen is drawn as shown
-// before its cells change), and a receive cycle entered meanwhile returns at
-// once, leaving its datagram queued for the next loop pass.
+// Records are handled one at a time, in the order they arrived, and no
+// event loop runs inside a record's handling (a screen brought forward is
+// drawn by a direct repaint).
 //
 // The receivers are our own (platform/udp_receiver), not QUdpSocket: a
 // receive cycle may hand the event loop back with datagrams still queued
-// (after its drain budget, or when entered inside another record's
-// handling), and those must be reported again on the next loop pass without
-// a new datagram arriving. Our notifier is level-triggered and stays armed;
+// (after its drain budget), and those must be reported again on the next
+// loop pass without a new datagram arriving. Our notifier is level-triggered and stays armed;
 // QUdpSocket never emits readyRead while its own handler runs and re-arms
 // only as it sees fit. The receiver also recognises a datagram longer than
 // 1024 bytes in the same call that discards it, and can take a receive
