@@ -9,6 +9,7 @@
 #include "app/commentator_app.h"
 #include "app/main_window.h"
 #include "app/race_data_listener.h"
+#include "bench/percentile.h"
 #include "broker_process.h"
 #include "relay/message.h"
 #include "relay/relay.h"
@@ -52,11 +53,6 @@ bool Pump(relay::Relay& venue, const std::function<bool()>& done, int timeout_ms
     QApplication::processEvents(QEventLoop::AllEvents, 1);
   }
   return true;
-}
-
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // data (what the screens get). Prints KEY=value lines.
 //
 //   history_bench [DATAGRAMS [JUMPS]]
+#include "bench/percentile.h"
 #include "history/session_history.h"
 #include "records/screen_data_snapshot.h"
 #include "session_generator.h"
@@ -30,15 +31,6 @@ long RssKb() {
     }
   }
   return 0;
-}
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/commentator_app.h"
 #include "app/history_mode.h"
 #include "app/main_window.h"
+#include "bench/percentile.h"
 #include "session_generator.h"
 
 #include <QApplication>
@@ -22,15 +23,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
-}
 
 }  // namespace
 
