@@ -24,6 +24,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <QFileInfo>
+#include <QPointer>
 
 #include <unistd.h>
 
@@ -94,17 +95,23 @@ CommentatorApp::CommentatorApp(ListenerPorts ports, const FeedClock* clock) {
                                                          points_race_.get(), time_trial_.get()}) {
     rider_cards_->WatchScreen(screen);
   }
-  feed_view_->AddLine(StatusPart::kStartList, [this] { return rider_cards_->StartListText(); });
-  feed_view_->AddLine(StatusPart::kNotesProblem, [this] { return rider_cards_->NotesText(); });
+  // The corner outlives the cards at the end (an error box there still
+  // draws it), so its lines ask only while the cards are there.
+  const QPointer<RiderCards> cards(rider_cards_.get());
+  feed_view_->AddLine(StatusPart::kStartList,
+                      [cards] { return cards ? cards->StartListText() : QString(); });
+  feed_view_->AddLine(StatusPart::kNotesProblem,
+                      [cards] { return cards ? cards->NotesText() : QString(); });
   QObject::connect(rider_cards_.get(), &RiderCards::StatusChanged, feed_view_,
                    &FeedStatusView::Refresh);
-  QObject::connect(main_window_.get(), &MainWindow::StartListChosen, [this](const QString& path) {
-    QString error;
-    if (!rider_cards_->OpenStartList(path, error)) {
-      ReportError(error);
-    }
-  });
-  QObject::connect(main_window_.get(), &MainWindow::RiderCardAsked,
+  QObject::connect(main_window_.get(), &MainWindow::StartListChosen, rider_cards_.get(),
+                   [this](const QString& path) {
+                     QString error;
+                     if (!rider_cards_->OpenStartList(path, error)) {
+                       ReportError(error);
+                     }
+                   });
+  QObject::connect(main_window_.get(), &MainWindow::RiderCardAsked, rider_cards_.get(),
                    [this] { rider_cards_->ShowRiderBox(); });
 }
 
